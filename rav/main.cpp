@@ -1,0 +1,3 @@
+#include "rav.h"
+
+int main(int argc, char** argv) { return RAV_VUZAV(argc, argv); }
