@@ -7,7 +7,6 @@ std::string g_position(132, ' ');
 bool g_first_call = true;
 }  // namespace
 
-void UT_DEF_SYSTEM(std::int32_t& status);
 
 void ST_DEF_SYSTEM(std::int32_t& status) {
   status = ST_OK;
