@@ -1,8 +1,89 @@
+// Program entry: banner, parameter file, optional graphics, one driver call, closing lines and
+// the status report.
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "rav.h"
 #include "ut.h"
+#include "vu.h"
 
-int RAV_VUZAV(int /*argc*/, char** /*argv*/) {
+namespace {
+constexpr std::int32_t kMaxArgs = 10;
+constexpr std::int32_t kLutChoice = 4;     // white (low) to black (high)
+constexpr std::int32_t kLutLevels = 200;
+
+std::string trimmed(const std::string& text) {
+  return text.substr(0, static_cast<std::size_t>(SLEN(text)));
+}
+}  // namespace
+
+int RAV_VUZAV(int argc, char** argv) {
   std::int32_t status;
   ST_DEF_SYSTEM(status);
-  return status == ST_OK ? 0 : 1;
+  ut_set_command_line(argc, argv);
+
+  UT_WRITE(" ", status);
+  UT_WRITE("                --------------", status);
+  UT_WRITE("                RAV_VUZAV V1.7", status);
+  UT_WRITE("                --------------", status);
+  UT_WRITE(" ", status);
+  UT_WRITE("AXIS POSITION SHOULD NOW BE 'IMAGE CENTRE - OFFSET' FOR ALL", status);
+  UT_WRITE("RECONSTRUCTION METHODS.", status);
+  UT_WRITE("e.g. For 1024 pixel width, 'IMAGE CENTRE' is 512.0", status);
+  UT_WRITE(" ", status);
+
+  std::int32_t num_args = 0;
+  std::vector<std::string> args;
+  UT_GETARGS(kMaxArgs, num_args, args, status);
+
+  // 2: usage shown; 1: the run could not do what was asked; 0: it did.
+  int exit_code = 0;
+  if (num_args <= 1) {
+    UT_WRITE(" ", status);
+    UT_WRITE("Usage:", status);
+    UT_WRITE(" ", status);
+    UT_WRITE("rav_vuzav my_parameters.par", status);
+    UT_WRITE(" ", status);
+    UT_WRITE("Where \"my_parameters.par\" is the parameter file created by \"rav_master\"", status);
+    UT_WRITE(" ", status);
+    exit_code = 2;
+  } else {
+    // The whole name is kept: cutting a long path could open a different file.
+    const std::string parameter_file = args.size() > 1 ? args[1] : std::string();
+    ParameterSet parameters;
+    std::int32_t retstat = 0;
+    RAV_READ_PARAMETERS(parameter_file, retstat, parameters, status);
+
+    UT_WRITE("INFO: Output file: " + trimmed(parameters.OUTPUT_FILE), status);
+    UT_WRITE(" ", status);
+
+    if (parameters.DISPLAY_GRAPHICS) {
+      VU_OPEN_GRAPHICS(status);
+      VU_SET_LUTCHOICE(kLutChoice, kLutLevels, status);
+      VU_COLOURS(status);
+    }
+
+    // With retstat not 0 the reason was printed while reading (a bad header line excepted).
+    if (retstat == 0) {
+      if (parameters.RECONSTRUCT_FROM_SINOGRAMS) {
+        RAV_SINORECONSTRUCTION(parameters, status);
+      } else {
+        RAV_RECONSTRUCTION(parameters, status);
+      }
+    }
+
+    if (parameters.DISPLAY_GRAPHICS) VU_CLOSE_GRAPHICS(status);
+
+    UT_WRITE(" ", status);
+    UT_WRITE("INFO: Output file: " + trimmed(parameters.OUTPUT_FILE), status);
+    UT_WRITE("INFO: RAV_VUZAV V1.7  FINISHED", status);
+    if (retstat != 0) exit_code = 1;
+  }
+
+  UT_WRITE(" ", status);
+  ST_OUT(status);
+  std::fflush(stdout);
+  if (status != ST_OK) exit_code = 1;
+  return exit_code;
 }
