@@ -1,0 +1,144 @@
+// Whole runs of the program: console transcript and exit code for the usage text and for
+// parameter files that cannot be used.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  std::string out;
+  int exit_code = -1;
+};
+
+// Runs the program with ARGS in directory DIR and collects its standard output.
+RunResult run_program(const std::vector<std::string>& args, const fs::path& dir) {
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(pipe_fds[1], STDOUT_FILENO);
+    ::close(pipe_fds[0]);
+    ::close(pipe_fds[1]);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    std::vector<char*> argv;
+    std::string program = RAV_BINARY_DIR "/rav_vuzav";
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(pipe_fds[1]);
+  RunResult run;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0) run.out.append(buffer, n);
+  ::close(pipe_fds[0]);
+  int wait_status = 0;
+  ::waitpid(pid, &wait_status, 0);
+  run.exit_code = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  return run;
+}
+
+const std::string kBanner =
+    " \n"
+    "                --------------\n"
+    "                RAV_VUZAV V1.7\n"
+    "                --------------\n"
+    " \n"
+    "AXIS POSITION SHOULD NOW BE 'IMAGE CENTRE - OFFSET' FOR ALL\n"
+    "RECONSTRUCTION METHODS.\n"
+    "e.g. For 1024 pixel width, 'IMAGE CENTRE' is 512.0\n"
+    " \n";
+
+// The lines after the parameter file was read, when nothing was reconstructed.
+std::string closing(const std::string& output_file) {
+  const std::string info = output_file.empty() ? "INFO: Output file:"
+                                               : "INFO: Output file: " + output_file;
+  return info + "\n \n \n" + info + "\nINFO: RAV_VUZAV V1.7  FINISHED\n \n";
+}
+
+class Entry : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("rav_entry_" + std::to_string(::getpid()) + "_" +
+            testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string write(const std::string& name, const std::string& content) {
+    std::ofstream(dir_ / name, std::ios::binary) << content;
+    return name;
+  }
+  RunResult run(const std::vector<std::string>& args) { return run_program(args, dir_); }
+
+  fs::path dir_;
+};
+
+TEST_F(Entry, NoArgumentPrintsUsage) {
+  const RunResult r = run({});
+  EXPECT_EQ(r.out, kBanner +
+                       " \n"
+                       "Usage:\n"
+                       " \n"
+                       "rav_vuzav my_parameters.par\n"
+                       " \n"
+                       "Where \"my_parameters.par\" is the parameter file created by \"rav_master\"\n"
+                       " \n"
+                       " \n");
+  EXPECT_EQ(r.exit_code, 2);
+}
+
+TEST_F(Entry, MissingParameterFile) {
+  const std::string expected = kBanner + "ERROR: Parameter file not found\n" + closing("");
+  const RunResult r = run({"missing.par"});
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(r.exit_code, 1);
+  // Arguments after the first are ignored.
+  write("other.par", "! RAV_VUZAV PARAMETER FILE\n");
+  const RunResult extra = run({"missing.par", "other.par", "-LAND"});
+  EXPECT_EQ(extra.out, expected);
+  EXPECT_EQ(extra.exit_code, 1);
+}
+
+TEST_F(Entry, BadValuesAreAllReportedAndNothingIsReconstructed) {
+  write("bad.par",
+        "! RAV_VUZAV PARAMETER FILE\n"
+        "NUM_IMAGE_1 = 12.5\n"
+        "OUTPUT_FILE = slices.raw\n"
+        "ANGLE_OFFSET = north\n"
+        "DISPLAY_GRAPHICS = YES\n");
+  const RunResult r = run({"bad.par"});
+  EXPECT_EQ(r.out, kBanner +
+                       "ERROR: Problem interpreting value associated keyword: NUM_IMAGE_1\n"
+                       "       Value = 12.5\n"
+                       "ERROR: Problem interpreting value associated keyword: ANGLE_OFFSET\n"
+                       "       Value = north\n" +
+                       closing("slices.raw"));
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_FALSE(fs::exists(dir_ / "slices.raw"));
+  EXPECT_FALSE(fs::exists(dir_ / "slices.raw.info"));
+}
+
+TEST_F(Entry, HeaderPrecededByBlanksIsRejectedWithoutMessage) {
+  write("blanks.par",
+        "  ! RAV_VUZAV PARAMETER FILE\n"
+        "OUTPUT_FILE = slices.raw\n");
+  const RunResult r = run({"blanks.par"});
+  EXPECT_EQ(r.out, kBanner + closing(""));
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_FALSE(fs::exists(dir_ / "slices.raw"));
+}
+
+}  // namespace
