@@ -98,7 +98,7 @@ struct UtIoState {
 UtIoState& ut_io_state();
 
 // The command line. The entry hands argc/argv over once with ut_set_command_line; without that,
-// the process's own command line (/proc/self/cmdline) is used.
+// the process's own command line (/proc/self/cmdline) is used. A null ARGV returns to that.
 void ut_set_command_line(int argc, const char* const* argv);
 // ARGS is resized to MAX_ARGS blank entries; ARGS[0] receives the program name, ARGS[1].. the
 // arguments, at most MAX_ARGS in all. NUM_ARGS = number of arguments + 1, even when that exceeds

@@ -25,6 +25,10 @@ std::vector<std::string> process_command_line() {
 }  // namespace
 
 void ut_set_command_line(int argc, const char* const* argv) {
+  if (argv == nullptr) {
+    g_command_line.reset();
+    return;
+  }
   std::vector<std::string> words;
   for (int i = 0; i < argc; ++i) words.emplace_back(argv[i] != nullptr ? argv[i] : "");
   if (words.empty()) words.emplace_back();
