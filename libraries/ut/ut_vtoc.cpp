@@ -69,6 +69,12 @@ void UT_VTOC(float value, std::int32_t max_chars, std::int32_t decimals, bool po
     return;
   }
 
+  if (!std::isfinite(value)) {  // no digits to round; say what it is
+    fits = true;
+    text = std::isnan(value) ? "NaN" : (value < 0.0f ? "-Inf" : "Inf");
+    return;
+  }
+
   int room = max_chars;
   if (point || decimals != 0) room -= decimals + 1;
   if (value < 0.0f) room -= 1;

@@ -1,6 +1,7 @@
 // File names, command line, times, memory and the other host services; real-to-text.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,9 @@ TEST(RealToText, ExponentialFormAndChecks) {
   EXPECT_EQ(vtoc(-0.00012f, 8, 2, true, true, true).text, "-1.2E-4");
   EXPECT_EQ(vtoc(99999600000.0f, 8, 2, true, false, true).text, "1.00E11");  // rounding carries
   EXPECT_EQ(vtoc(2e10f, 8, 2, true, true, true).text, "2.E10");
+
+  EXPECT_EQ(vtoc(std::nanf(""), 8, 2, true, true, true).text, "NaN");
+  EXPECT_EQ(vtoc(-HUGE_VALF, 8, 2, true, true, true).text, "-Inf");
 
   v = vtoc(1e20f, 4, 2, true, true, true, ".5");
   EXPECT_FALSE(v.fits);
