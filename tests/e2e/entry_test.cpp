@@ -117,8 +117,7 @@ TEST_F(Entry, BadValuesAreAllReportedAndNothingIsReconstructed) {
         "! RAV_VUZAV PARAMETER FILE\n"
         "NUM_IMAGE_1 = 12.5\n"
         "OUTPUT_FILE = slices.raw\n"
-        "ANGLE_OFFSET = north\n"
-        "DISPLAY_GRAPHICS = YES\n");
+        "ANGLE_OFFSET = north\n");
   const RunResult r = run({"bad.par"});
   EXPECT_EQ(r.out, kBanner +
                        "ERROR: Problem interpreting value associated keyword: NUM_IMAGE_1\n"
