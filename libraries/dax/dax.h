@@ -58,8 +58,8 @@ void DAX_FILEPREADC(std::int32_t file_id, std::int64_t offset, std::int64_t nbyt
                     std::int32_t swap, std::int32_t& retstat, std::int64_t& nread,
                     std::span<std::uint8_t> buffer);
 // Reads one text line (fgets) of at most MAXLEN - 1 characters into LINE, which holds MAXLEN
-// bytes; the bytes after the terminating NUL are set to NUL. A one-character result becomes a
-// single blank. 3 at end of file.
+// bytes; the bytes after the terminating NUL are set to NUL. A line holding only its line end
+// becomes a single blank. 3 at end of file.
 void DAX_ASCIIREADC(std::int32_t file_id, std::int32_t maxlen, std::int32_t& retstat,
                     char* line);
 // Swaps NBYTES bytes of BUFFER in place (the caller's buffer changes), then writes them to the

@@ -156,8 +156,10 @@ void DAX_ASCIIREADC(std::int32_t file_id, std::int32_t maxlen, std::int32_t& ret
   } else {
     retstat = 0;
   }
+  // A line holding only its line end reads as one blank; a last line of one character
+  // without a line end keeps its character.
   std::size_t length = std::strlen(line);
-  if (length == 1) line[0] = ' ';
+  if (length == 1 && (line[0] == '\n' || line[0] == '\r')) line[0] = ' ';
   std::memset(line + length, 0, static_cast<std::size_t>(maxlen) - length);
 }
 
