@@ -1,0 +1,51 @@
+// Small drawing helpers shared by the plotting routines.
+#include "dv.h"
+#include "vu_internal.h"
+
+namespace {
+constexpr std::string_view kHelpers = "Subroutine VU_DRAW_HELPERS V0.1 ";
+}
+
+float vu_page_to_world_x(float page_length, std::int32_t& status) {
+  if (st_bad(status, kHelpers)) return 0.0f;
+  float x_scale = 0.0f, y_scale = 0.0f;
+  DV_INQ_SCALING(x_scale, y_scale, status);
+  if (st_bad(status, kHelpers) || x_scale == 0.0f) return 0.0f;
+  return page_length / x_scale;
+}
+
+float vu_page_to_world_y(float page_length, std::int32_t& status) {
+  if (st_bad(status, kHelpers)) return 0.0f;
+  float x_scale = 0.0f, y_scale = 0.0f;
+  DV_INQ_SCALING(x_scale, y_scale, status);
+  if (st_bad(status, kHelpers) || y_scale == 0.0f) return 0.0f;
+  return page_length / y_scale;
+}
+
+void vu_text_attributes(std::int32_t font, std::int32_t colour_code, float page_height,
+                        std::int32_t h_align, std::int32_t v_align, float angle,
+                        std::int32_t& status) {
+  if (st_bad(status, kHelpers)) return;
+  DV_TEXTFONT(font == 2 ? 2 : 1, status);
+  DV_TEXTCOLOUR(vu_colour_index(colour_code), status);
+  const float height = vu_page_to_world_y(page_height, status);
+  if (height > 0.0f) DV_TEXTHEIGHT(height, status);
+  DV_TEXTALIGNMENT(h_align, v_align, status);
+  DV_TEXTANGLE(angle, status);
+  if (st_bad(status, kHelpers)) return;
+}
+
+void vu_line_attributes(std::int32_t style, float width, std::int32_t colour_code,
+                        std::int32_t& status) {
+  if (st_bad(status, kHelpers)) return;
+  DV_LINESTYLE(style, status);
+  DV_LINEWIDTH(width, status);
+  DV_LINECOLOUR(vu_colour_index(colour_code), status);
+  if (st_bad(status, kHelpers)) return;
+}
+
+void vu_line(float x1, float y1, float x2, float y2, std::int32_t& status) {
+  const float x[2] = {x1, x2};
+  const float y[2] = {y1, y2};
+  DV_POLYLINE(2, x, y, status);
+}
