@@ -107,7 +107,12 @@ void wait_for_expose(DvX11State& s) {
 bool open_window(DvX11State& s) {
   s.display = XOpenDisplay(nullptr);
   if (s.display == nullptr) {
-    std::fprintf(stderr, "dv: cannot open the X display \"%s\"\n", XDisplayName(nullptr));
+    const char* name = XDisplayName(nullptr);
+    if (name == nullptr || *name == '\0') {
+      std::fprintf(stderr, "dv: cannot open the X display: DISPLAY is not set\n");
+    } else {
+      std::fprintf(stderr, "dv: cannot open the X display \"%s\"\n", name);
+    }
     return false;
   }
   XSetErrorHandler(record_x_error);
