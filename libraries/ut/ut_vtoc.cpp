@@ -75,10 +75,11 @@ void UT_VTOC(float value, std::int32_t max_chars, std::int32_t decimals, bool po
     return;
   }
 
-  int room = max_chars;
-  if (point || decimals != 0) room -= decimals + 1;
+  // 64-bit: DECIMALS and MAX_CHARS may be as large as the 32-bit range.
+  std::int64_t room = max_chars;
+  if (point || decimals != 0) room -= std::int64_t{decimals} + 1;
   if (value < 0.0f) room -= 1;
-  const double upper = std::pow(10.0, room) - 1.0;
+  const double upper = std::pow(10.0, static_cast<double>(room)) - 1.0;
   const float lower = static_cast<float>(std::pow(10.0, -decimals));
   const float magnitude = std::fabs(value);
   const bool negative = std::signbit(value);
@@ -96,7 +97,8 @@ void UT_VTOC(float value, std::int32_t max_chars, std::int32_t decimals, bool po
     text = result;
   } else {
     int exponent = decimal_exponent(magnitude);
-    const int needed = decimals + 2 + exponent_chars(exponent) + (negative ? 1 : 0);
+    const std::int64_t needed =
+        std::int64_t{decimals} + 2 + exponent_chars(exponent) + (negative ? 1 : 0);
     if (needed > max_chars) {
       fits = false;
     } else {
