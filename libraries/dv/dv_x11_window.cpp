@@ -1,6 +1,7 @@
 // Window back-end: opening and closing the window and its page, update, PNG output, colour
 // map, transform and clipping.
 #include <cairo-xlib.h>
+#include <fontconfig/fontconfig.h>
 #include <poll.h>
 
 #include <X11/Xutil.h>
@@ -305,10 +306,17 @@ void DV_X11_CLEAR(std::int32_t& result) {
 
 void DV_X11_CLOSE() {
   DvX11State& s = dv_x11();
+  const bool had_fonts = s.face != nullptr;
   dv_x11_free_fonts(s);
   free_page(s);
   free_window(s);
   s.open = false;
+  // Nothing else in the program draws with cairo: give back the font caches that cairo and
+  // fontconfig keep (they are rebuilt if a window opens again).
+  if (had_fonts) {
+    cairo_debug_reset_static_data();
+    FcFini();
+  }
 }
 
 void DV_X11_ZSCALING(bool flag) { dv_x11().log_z = flag; }
