@@ -45,7 +45,7 @@ class Xvfb {
       dup2(null, 2);
       const std::string fd = std::to_string(fds[1]);
       execl(binary.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-            "-nolisten", "tcp", static_cast<char*>(nullptr));
+            "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
