@@ -1,0 +1,451 @@
+// The written scan: the parameter file as the program reads it, projections that the
+// program's correction turns back into the analytic line integrals, the flat-field series
+// schedule, noise, ground truth, and the command line.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "phantom.h"
+#include "rav.h"
+#include "rav_in_zelfa.h"
+#include "ut.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class PhantomScanFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::int32_t status = ST_OK;
+    ST_DEF_SYSTEM(status);
+    dir_ = fs::temp_directory_path() /
+           ("rav_phantom_" + std::to_string(::getpid()) + "_" +
+            testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  PhantomOptions options(std::vector<std::string> args) {
+    args.push_back("--out");
+    args.push_back(dir_.string());
+    PhantomOptions parsed;
+    std::string error;
+    EXPECT_TRUE(phantom_parse_options(args, parsed, error)) << error;
+    return parsed;
+  }
+
+  ParameterSet read_parameters() {
+    ParameterSet parameters;
+    std::int32_t status = ST_OK, retstat = -1;
+    RAV_READ_PARAMETERS((dir_ / "phantom.par").string(), retstat, parameters, status);
+    EXPECT_EQ(retstat, 0);
+    EXPECT_EQ(status, ST_OK);
+    return parameters;
+  }
+
+  fs::path dir_;
+};
+
+// A whole image through the program's reader.
+std::vector<float> read_image(const std::string& name, int width, int height) {
+  std::vector<float> data(static_cast<std::size_t>(width) * height, -1.0F);
+  std::int32_t status = ST_OK, retstat = -1, xnum = 0, ynum = 0;
+  RAV_IN_ZELFA(width, height, 1, 1, width, height, name, retstat, xnum, ynum, data, status);
+  EXPECT_EQ(status, ST_OK) << name;
+  EXPECT_EQ(retstat, 0) << name;
+  EXPECT_EQ(xnum, width) << name;
+  EXPECT_EQ(ynum, height) << name;
+  return data;
+}
+
+std::string numbered(const std::string& prefix, int number, int digits,
+                     const std::string& postfix) {
+  std::int32_t status = ST_OK;
+  bool overflow = false;
+  std::string name;
+  UT_FILENAME(prefix, number, true, digits, postfix, overflow, name, status);
+  return name;
+}
+
+// The flat-field schedule of the sinogram assembly, step by step: which flat-field numbers
+// are loaded and the weight of the later one, for every projection of a pass.
+struct Loaded {
+  int flat_1, flat_2;
+  float f;
+};
+std::vector<Loaded> assembly_schedule(int first, int last, int interval, int projections) {
+  std::vector<Loaded> schedule;
+  int flat_1 = first, flat_2 = first + interval, next = first + interval, since = 0;
+  for (int count = 0; count < projections; ++count) {
+    if (since == interval) {
+      flat_1 = flat_2;
+      next = std::min(next + interval, last);
+      flat_2 = next;
+      since = 0;
+    }
+    schedule.push_back({flat_1, flat_2, static_cast<float>(since) / static_cast<float>(interval)});
+    ++since;
+  }
+  return schedule;
+}
+
+// Checks that every projection, corrected as the sinogram assembly does it (background,
+// flat field or series, minus the logarithm, all in single precision), gives the analytic
+// line integrals. Returns the largest error.
+double check_projections(const ParameterSet& par, const PhantomOptions& o) {
+  const int bins = o.bins, slices = o.slices;
+  const int width = par.NUM_IMAGE_1, height = par.NUM_IMAGE_2;
+  const bool vertical = par.ROTATION_VERTICAL;
+  EXPECT_EQ(vertical ? width : height, bins);
+  EXPECT_EQ(vertical ? height : width, slices);
+  auto at = [&](const std::vector<float>& image, int k, int s) {
+    return vertical ? image[(k - 1) + (s - 1) * width] : image[(s - 1) + (k - 1) * width];
+  };
+  auto less_background = [&](std::vector<float> flat, const std::vector<float>& dark) {
+    for (std::size_t n = 0; n < flat.size(); ++n) flat[n] = std::max(flat[n] - dark[n], 0.100000001F);
+    return flat;
+  };
+  const std::vector<float> dark = read_image(par.BACKGROUND_FILE, width, height);
+  const int projections = par.NUM_LAST_IMAGE - par.NUM_FIRST_IMAGE + 1;
+  std::vector<std::vector<float>> flats;
+  std::vector<Loaded> schedule(static_cast<std::size_t>(projections), Loaded{0, 0, 0.0F});
+  if (par.FLATFIELD_CHANGING) {
+    schedule = assembly_schedule(par.FF_NUM_FIRST_IMAGE, par.FF_NUM_LAST_IMAGE,
+                                 par.FF_FILE_INTERVAL, projections);
+    for (int n = par.FF_NUM_FIRST_IMAGE; n <= par.FF_NUM_LAST_IMAGE; n += par.FF_FILE_INTERVAL) {
+      flats.push_back(less_background(
+          read_image(numbered(par.FF_PREFIX, n, par.FF_LENGTH_OF_NUMERICAL_PART, par.FF_POSTFIX),
+                     width, height),
+          dark));
+    }
+  } else {
+    flats.push_back(less_background(read_image(par.FLATFIELD_FILE, width, height), dark));
+  }
+
+  const std::vector<PhantomEllipsoid> head =
+      phantom_place(phantom_head(), phantom_placement(bins, slices, par.ROTATION_AXIS_POSITION));
+  const double pixel_cm = (vertical ? par.IMAGE_PIXEL_SIZE_1 : par.IMAGE_PIXEL_SIZE_2) * 100.0;
+  double worst = 0.0;
+  std::vector<double> p(static_cast<std::size_t>(bins));
+  for (int j = 1; j <= projections; ++j) {
+    const std::vector<float> image = read_image(
+        numbered(par.FILE_PREFIX, par.NUM_FIRST_IMAGE + j - 1, par.LENGTH_OF_NUMERICAL_PART,
+                 par.FILE_POSTFIX),
+        width, height);
+    const Loaded& loaded = schedule[j - 1];
+    const std::vector<float>& flat_1 = flats[loaded.flat_1 / std::max(1, par.FF_FILE_INTERVAL)];
+    const std::vector<float>& flat_2 =
+        par.FLATFIELD_CHANGING ? flats[loaded.flat_2 / par.FF_FILE_INTERVAL] : flat_1;
+    const double theta = static_cast<double>(par.ANGLE_OFFSET) +
+                         (j - 1) * static_cast<double>(par.ANGLE_BETWEEN_PROJECTIONS);
+    for (int s = 1; s <= slices; ++s) {
+      std::vector<std::vector<PhantomEllipse>> sections;
+      for (double z : phantom_slice_planes(s, o.subsamples)) {
+        sections.push_back(phantom_cross_section(head, z));
+      }
+      phantom_projection_row(sections, theta, par.ROTATION_AXIS_POSITION, o.subsamples, pixel_cm, p);
+      for (int k = 1; k <= bins; ++k) {
+        const float f = loaded.f;
+        const float open = par.FLATFIELD_CHANGING
+                               ? (1.0F - f) * at(flat_1, k, s) + f * at(flat_2, k, s)
+                               : at(flat_1, k, s);
+        const float value = (at(image, k, s) - at(dark, k, s)) / open;
+        const double read = -std::log(value);
+        // A 16-bit value is within half a count of the exact intensity.
+        const double allowed =
+            o.as_float ? 2e-6 : 0.5 / (at(image, k, s) - at(dark, k, s)) + 2e-6;
+        const double error = std::fabs(read - p[k - 1]);
+        worst = std::max(worst, error);
+        if (!(error <= allowed)) {
+          ADD_FAILURE() << "projection " << j << " slice " << s << " bin " << k << ": read "
+                        << read << ", analytic " << p[k - 1];
+          return worst;
+        }
+      }
+    }
+  }
+  return worst;
+}
+
+std::string file_bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+}  // namespace
+
+TEST(PhantomScanGeometry, ValuesAsTheParameterReaderStoresThem) {
+  PhantomOptions o;
+  o.out = "x";
+  o.projections = 7;
+  o.axis_offset = 0.3;
+  o.angle_offset = 12.5;
+  const PhantomScan scan = phantom_scan(o);
+  EXPECT_EQ(scan.angle_step_text, "25.7142857");
+  EXPECT_EQ(scan.angle_step, std::strtof("25.7142857", nullptr) * 0.017453292F);
+  EXPECT_EQ(scan.angle_offset, 12.5F * 0.017453292F);
+  EXPECT_EQ(scan.axis, 64.3F);
+  EXPECT_EQ(std::strtof(scan.axis_text.c_str(), nullptr), scan.axis);
+  EXPECT_DOUBLE_EQ(phantom_angle(scan, 3), double(scan.angle_offset) + 2.0 * double(scan.angle_step));
+  EXPECT_EQ(scan.number_digits, 4);
+  o.projections = 12345;
+  EXPECT_EQ(phantom_scan(o).number_digits, 5);
+  EXPECT_EQ(phantom_scan(o).angle_step_text, "0.0145808019");
+}
+
+TEST(PhantomScanGeometry, FlatSeriesFollowsTheAssemblySchedule) {
+  for (auto [projections, series] : std::vector<std::pair<int, int>>{
+           {180, 3}, {180, 2}, {7, 4}, {1, 2}, {2, 5}, {100, 100}, {10, 3}, {400, 7}}) {
+    PhantomOptions o;
+    o.out = "x";
+    o.projections = projections;
+    o.flat_series = series;
+    const PhantomScan scan = phantom_scan(o);
+    ASSERT_GE(scan.ff_interval, 1);
+    EXPECT_EQ(scan.ff_last, (series - 1) * scan.ff_interval);
+    const std::vector<Loaded> schedule =
+        assembly_schedule(0, scan.ff_last, scan.ff_interval, projections);
+    for (int j = 1; j <= projections; ++j) {
+      const PhantomFlatWeights w = phantom_flat_weights(scan, j);
+      const Loaded& loaded = schedule[j - 1];
+      SCOPED_TRACE(testing::Message() << projections << " projections, " << series
+                                      << " flat fields, projection " << j);
+      EXPECT_EQ(w.flat_a * scan.ff_interval, loaded.flat_1);
+      EXPECT_EQ(w.flat_b * scan.ff_interval, loaded.flat_2);
+      EXPECT_LE(loaded.flat_2, scan.ff_last);  // every flat field read exists
+      EXPECT_EQ(w.f, loaded.f);
+    }
+  }
+}
+
+TEST_F(PhantomScanFiles, SixteenBitScanInvertsToTheLineIntegrals) {
+  const PhantomOptions o = options({"--bins", "48", "--projections", "12", "--slices", "3",
+                                    "--pixel-size", "0.05", "--axis-offset", "-2.5",
+                                    "--angle-offset", "10", "--subsamples", "2"});
+  ASSERT_TRUE(phantom_write_scan(o));
+  const ParameterSet par = read_parameters();
+  EXPECT_EQ(par.FILE_PREFIX, (fs::absolute(dir_) / "proj_").string());
+  EXPECT_EQ(par.NUM_FIRST_IMAGE, 1);
+  EXPECT_EQ(par.NUM_LAST_IMAGE, 12);
+  EXPECT_EQ(par.FILE_INTERVAL, 1);
+  EXPECT_EQ(par.NUM_IMAGE_1, 48);
+  EXPECT_EQ(par.NUM_IMAGE_2, 3);
+  EXPECT_FLOAT_EQ(par.IMAGE_PIXEL_SIZE_1, 5e-4F);
+  EXPECT_FLOAT_EQ(par.IMAGE_PIXEL_SIZE_2, 5e-4F);
+  EXPECT_TRUE(par.SUBTRACT_BACKGROUND);
+  EXPECT_TRUE(par.CORRECT_FLATFIELD);
+  EXPECT_FALSE(par.FLATFIELD_CHANGING);
+  EXPECT_TRUE(par.TAKE_LOGARITHM);
+  EXPECT_TRUE(par.ROTATION_VERTICAL);
+  EXPECT_TRUE(par.OUTPUT_RECONSTRUCTION);
+  EXPECT_FALSE(par.OUTPUT_SINOGRAMS);
+  EXPECT_FALSE(par.DISPLAY_GRAPHICS);
+  EXPECT_FALSE(par.RECONSTRUCT_FROM_SINOGRAMS);
+  EXPECT_EQ(par.ROTATION_AXIS_POSITION, 21.5F);
+  EXPECT_EQ(par.ANGLE_BETWEEN_PROJECTIONS, 15.0F * 0.017453292F);
+  EXPECT_EQ(par.ANGLE_OFFSET, 10.0F * 0.017453292F);
+  EXPECT_EQ(par.OVERSAMPLING_FACTOR, 0);
+  EXPECT_EQ(par.OUTPUT_FILE, (fs::absolute(dir_) / "recon.raw").string());
+  EXPECT_EQ(par.START_VOXEL_1, 1);
+  EXPECT_EQ(par.END_VOXEL_1, 48);
+  EXPECT_EQ(par.START_VOXEL_2, 1);
+  EXPECT_EQ(par.END_VOXEL_2, 48);
+  EXPECT_EQ(par.START_VOXEL_3, 1);
+  EXPECT_EQ(par.END_VOXEL_3, 3);
+  EXPECT_EQ(file_bytes(dir_ / "proj_0001.zlf").substr(0, 120).find("DataType = UnsignedShort;") !=
+                std::string::npos,
+            true);
+  EXPECT_GT(check_projections(par, o), 0.0);  // 16-bit rounding shows
+}
+
+TEST_F(PhantomScanFiles, FloatHorizontalSeriesInvertsExactly) {
+  const PhantomOptions o =
+      options({"--bins", "40", "--projections", "9", "--slices", "2", "--horizontal", "--float",
+               "--flat-series", "3", "--axis-offset", "1.25", "--subsamples", "3"});
+  ASSERT_TRUE(phantom_write_scan(o));
+  const ParameterSet par = read_parameters();
+  EXPECT_FALSE(par.ROTATION_VERTICAL);
+  EXPECT_EQ(par.NUM_IMAGE_1, 2);
+  EXPECT_EQ(par.NUM_IMAGE_2, 40);
+  EXPECT_TRUE(par.FLATFIELD_CHANGING);
+  EXPECT_EQ(par.FF_NUM_FIRST_IMAGE, 0);
+  EXPECT_EQ(par.FF_FILE_INTERVAL, 4);
+  EXPECT_EQ(par.FF_NUM_LAST_IMAGE, 8);
+  EXPECT_FALSE(par.FF_NUMBER_LENGTH_VARIES);
+  EXPECT_EQ(par.FF_LENGTH_OF_NUMERICAL_PART, 4);
+  EXPECT_TRUE(fs::exists(dir_ / "flat_0008.zlf"));
+  EXPECT_FALSE(fs::exists(dir_ / "flat.zlf"));
+  // Voxel axes 1 and 3 are written exchanged: the reconstruction swaps them back.
+  EXPECT_EQ(par.END_VOXEL_1, 2);
+  EXPECT_EQ(par.END_VOXEL_2, 40);
+  EXPECT_EQ(par.END_VOXEL_3, 40);
+  EXPECT_EQ(par.ROTATION_AXIS_POSITION, 21.25F);
+  EXPECT_LT(check_projections(par, o), 2e-6);
+}
+
+TEST_F(PhantomScanFiles, TruthVolumeAndInfoFile) {
+  const PhantomOptions o = options({"--bins", "32", "--projections", "2", "--slices", "3",
+                                    "--subsamples", "2", "--axis-offset", "3"});
+  ASSERT_TRUE(phantom_write_scan(o));
+  const std::string raw = file_bytes(dir_ / "truth.raw");
+  ASSERT_EQ(raw.size(), 32U * 32U * 3U * 4U);
+  const std::vector<PhantomEllipsoid> head =
+      phantom_place(phantom_head(), phantom_placement(32, 3, 19.0));
+  std::vector<float> slice(32 * 32);
+  phantom_truth_slice(head, 3, 32, 2, slice);
+  const unsigned char* record = reinterpret_cast<const unsigned char*>(raw.data()) + 2 * 32 * 32 * 4;
+  for (std::size_t n = 0; n < slice.size(); ++n) {
+    const std::uint32_t bits = record[4 * n] | record[4 * n + 1] << 8 | record[4 * n + 2] << 16 |
+                               static_cast<std::uint32_t>(record[4 * n + 3]) << 24;
+    ASSERT_EQ(std::bit_cast<float>(bits), slice[n]) << n;  // little-endian floats
+  }
+  EXPECT_EQ(file_bytes(dir_ / "truth.raw.info"),
+            "! RAV_VUZAV VOLUME INFO FILE\nNUM_X =       32\nNUM_Y =       32\nNUM_Z =        3\n");
+}
+
+TEST_F(PhantomScanFiles, NoiseIsPoissonAndRepeatable) {
+  const std::vector<std::string> args = {"--bins", "64", "--projections", "4", "--slices", "2",
+                                         "--noise", "1e4", "--float"};
+  ASSERT_TRUE(phantom_write_scan(options(args)));
+  const std::string first = file_bytes(dir_ / "proj_0003.zlf");
+  ASSERT_TRUE(phantom_write_scan(options(args)));
+  EXPECT_EQ(file_bytes(dir_ / "proj_0003.zlf"), first);
+  std::vector<std::string> seeded = args;
+  seeded.insert(seeded.end(), {"--seed", "7"});
+  ASSERT_TRUE(phantom_write_scan(options(seeded)));
+  EXPECT_NE(file_bytes(dir_ / "proj_0003.zlf"), first);
+
+  // Counts: (value - background) x 1e4 / 50000 are whole photon numbers, whose spread about
+  // the noiseless mean matches Poisson statistics.
+  const ParameterSet par = read_parameters();
+  const std::vector<float> dark = read_image(par.BACKGROUND_FILE, 64, 2);
+  const std::vector<float> flat = read_image(par.FLATFIELD_FILE, 64, 2);
+  const PhantomScan scan = phantom_scan(options(seeded));
+  const std::vector<PhantomEllipsoid> head =
+      phantom_place(phantom_head(), phantom_placement(64, 2, scan.axis));
+  double chi2 = 0.0;
+  int n = 0;
+  for (int j = 1; j <= 4; ++j) {
+    const std::vector<float> image = read_image(numbered(par.FILE_PREFIX, j, 4, ".zlf"), 64, 2);
+    for (int s = 1; s <= 2; ++s) {
+      std::vector<std::vector<PhantomEllipse>> sections;
+      for (double z : phantom_slice_planes(s, 4)) sections.push_back(phantom_cross_section(head, z));
+      std::vector<double> p(64);
+      phantom_projection_row(sections, phantom_angle(scan, j), scan.axis, 4, 0.01, p);
+      for (int k = 1; k <= 64; ++k) {
+        const std::size_t index = (k - 1) + (s - 1) * 64;
+        const double counts = (image[index] - dark[index]) * 1e4 / kPhantomOpen;
+        EXPECT_NEAR(counts, std::round(counts), 5e-3);
+        const double mean = (flat[index] - dark[index]) * 1e4 / kPhantomOpen * std::exp(-p[k - 1]);
+        chi2 += (counts - mean) * (counts - mean) / mean;
+        ++n;
+      }
+    }
+  }
+  EXPECT_NEAR(chi2 / n, 1.0, 0.2);
+}
+
+TEST_F(PhantomScanFiles, RelativeNamesAndOverlongDirectories) {
+  ASSERT_TRUE(phantom_write_scan(options({"--bins", "16", "--projections", "1", "--slices", "1",
+                                          "--relative", "--flat-series", "2"})));
+  ParameterSet par = read_parameters();
+  EXPECT_EQ(par.FILE_PREFIX, "proj_");
+  EXPECT_EQ(par.BACKGROUND_FILE, "background.zlf");
+  EXPECT_EQ(par.FF_PREFIX, "flat_");
+  EXPECT_EQ(par.OUTPUT_FILE, "recon.raw");
+
+  // A directory name that would not survive the parameter reader's 132-character tokens.
+  dir_ /= std::string(130, 'd');
+  ASSERT_TRUE(phantom_write_scan(options({"--bins", "16", "--projections", "1", "--slices", "1"})));
+  par = read_parameters();
+  EXPECT_EQ(par.FILE_PREFIX, "proj_");
+  EXPECT_TRUE(fs::exists(dir_ / "proj_0001.zlf"));
+  dir_ = dir_.parent_path();
+}
+
+TEST(PhantomOptionsTest, AcceptedForms) {
+  PhantomOptions o;
+  std::string error;
+  ASSERT_TRUE(phantom_parse_options({"--bins", "256", "--projections=400", "--slices", "16",
+                                     "--pixel-size", "0.002", "--axis-offset", "-3.5",
+                                     "--horizontal", "--float", "--noise", "1e5",
+                                     "--flat-series", "3", "--out", "d"},
+                                    o, error))
+      << error;
+  EXPECT_EQ(o.bins, 256);
+  EXPECT_EQ(o.projections, 400);
+  EXPECT_EQ(o.slices, 16);
+  EXPECT_DOUBLE_EQ(o.pixel_cm, 0.002);
+  EXPECT_DOUBLE_EQ(o.axis_offset, -3.5);
+  EXPECT_TRUE(o.horizontal);
+  EXPECT_TRUE(o.as_float);
+  EXPECT_DOUBLE_EQ(o.noise, 1e5);
+  EXPECT_EQ(o.flat_series, 3);
+  EXPECT_EQ(o.out, "d");
+  PhantomOptions help;
+  EXPECT_TRUE(phantom_parse_options({"--help"}, help, error));
+  EXPECT_TRUE(help.help);
+}
+
+TEST(PhantomOptionsTest, BadOptionsAreRefused) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--bins", "128"}, "Missing --out DIR (the directory to write the scan into)"},
+      {{"--out", "d", "--colour"}, "Unknown option: --colour"},
+      {{"--out", "d", "stray"}, "Unknown option: stray"},
+      {{"--out", "d", "--bins"}, "Option --bins needs a value"},
+      {{"--out", "d", "--bins", "12"}, "Option --bins needs a whole number from 16 to 16384, not: 12"},
+      {{"--out", "d", "--bins", "64x"}, "Option --bins needs a whole number from 16 to 16384, not: 64x"},
+      {{"--out", "d", "--projections", "0"},
+       "Option --projections needs a whole number from 1 to 100000, not: 0"},
+      {{"--out", "d", "--pixel-size", "0"}, "Option --pixel-size needs a size above 0 cm, not: 0"},
+      {{"--out", "d", "--pixel-size", "nan"},
+       "Option --pixel-size needs a number from 0 to 10, not: nan"},
+      {{"--out", "d", "--noise", "-1"}, "Option --noise needs a number from 0 to 1e+15, not: -1"},
+      {{"--out", "d", "--flat-series", "1"},
+       "Option --flat-series needs a whole number from 2 to 1000, not: 1"},
+      {{"--out", "d", "--bins", "64", "--axis-offset", "16.5"},
+       "Option --axis-offset must lie within bins/4 = 16 pixels of the centre"},
+      {{"--out", "d", "--float=yes"}, "Option --float takes no value"},
+      {{"--out="}, "Option --out needs a directory name"},
+  };
+  for (const auto& [args, message] : cases) {
+    PhantomOptions o;
+    std::string error;
+    EXPECT_FALSE(phantom_parse_options(args, o, error)) << message;
+    EXPECT_EQ(error, message);
+  }
+}
+
+TEST(PhantomProgram, ExitCodesAndMessages) {
+  const std::string program = std::string(RAV_BINARY_DIR) + "/rav_phantom";
+  auto run = [&](const std::string& arguments, std::string& output) {
+    FILE* pipe = ::popen((program + " " + arguments + " 2>&1").c_str(), "r");
+    output.clear();
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  std::string output;
+  EXPECT_EQ(run("--bins 8 --out /tmp/never", output), 1);
+  EXPECT_EQ(output,
+            "ERROR: Option --bins needs a whole number from 16 to 16384, not: 8\n"
+            "       (rav_phantom --help lists the options)\n");
+  EXPECT_EQ(run("--help", output), 0);
+  EXPECT_EQ(output.rfind("Usage: rav_phantom --out DIR [options]\n", 0), 0U);
+  EXPECT_EQ(run("--out /proc/no_such_place/scan", output), 1);
+  EXPECT_EQ(output.rfind("ERROR: Cannot create the directory /proc/no_such_place/scan", 0), 0U)
+      << output;
+}
