@@ -1,0 +1,18 @@
+// Back-projection of two sinograms into two slices at once, linear interpolation: positions
+// and weights are worked out once for both.
+#include <string_view>
+
+#include "rav_numerics.h"
+#include "ut.h"
+
+namespace {
+constexpr std::string_view kRoutine = "Subroutine RAV_BACKPROJECT_LINEAR V0.7 ";
+}
+
+void RAV_BACKPROJECT_LINEAR(const RavGeometry& geometry, std::span<const float> SINOGRAM_1,
+                            std::span<const float> SINOGRAM_2, std::span<float> SLICE_1,
+                            std::span<float> SLICE_2, std::int32_t& status) {
+  if (st_bad(status, kRoutine)) return;
+  rav_backproject_reference<RavInterpolation::LINEAR, 2>(geometry, {SINOGRAM_1, SINOGRAM_2},
+                                                         {SLICE_1, SLICE_2});
+}
