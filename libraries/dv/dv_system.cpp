@@ -29,6 +29,42 @@ bool class_still_open(std::int32_t device_class, int skip) {
   return false;
 }
 
+// The window starts with its own attribute defaults (marker type 5, text colour 1, ...), while
+// the layer sends an attribute only when it changes: without this, DV_MARKERTYPE(2) on a new
+// window would keep drawing crosses. The window takes the layer's current attributes, as the
+// PostScript prologue does.
+void send_attributes_to_window(std::int32_t& result) {
+  const DvDbRasterMode& r = DV_DB_RASTERMODE;
+  const DvDbTextAtts& t = DV_DB_TEXTATTS;
+  std::int32_t failures = 0;
+  auto check = [&] { failures += result != 0 ? 1 : 0; };
+  DV_X11_LINESTYLE(r.line_style, result);
+  check();
+  DV_X11_LINEWIDTH(r.line_width, result);
+  check();
+  DV_X11_LINECOLOUR(r.line_colour, result);
+  check();
+  DV_X11_FILLCOLOUR(r.fill_colour, result);
+  check();
+  DV_X11_MARKERTYPE(r.marker_type, result);
+  check();
+  DV_X11_MARKERSCALE(r.marker_scale, result);
+  check();
+  DV_X11_MARKERCOLOUR(r.marker_colour, result);
+  check();
+  DV_X11_TEXTFONT(t.font, result);
+  check();
+  DV_X11_TEXTHEIGHT(t.height, result);
+  check();
+  DV_X11_TEXTCOLOUR(t.colour, result);
+  check();
+  DV_X11_TEXTALIGNMENT(t.h_align, t.v_align, result);
+  check();
+  DV_X11_TEXTANGLE(t.angle * 3.1415925f / 180.0f, result);
+  check();
+  result = failures == 0 ? 0 : 1;
+}
+
 void bad_identifier(std::string_view name, std::int32_t wk_id) {
   dv_message("ERROR: Workstation ID must be 1 or more (" + std::string(name) +
              "): " + std::to_string(wk_id));
@@ -152,6 +188,7 @@ void DV_OPEN_WK(std::int32_t wk_id, std::int32_t connection, std::int32_t type,
       if (result == 0) {
         DV_X11_TRANSFORM(DV_DB_TRANSFORM.data_window, DV_DB_TRANSFORM.viewport, result);
       }
+      if (result == 0) send_attributes_to_window(result);
       if (result != 0) {
         dv_fail(status, DV_BACKEND_FAILURE, kRoutine);
         return;
