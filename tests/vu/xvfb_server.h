@@ -1,5 +1,6 @@
 // A private X server for the window tests: Xvfb started on a free display number, which it
-// reports through -displayfd, and stopped again by its process id.
+// reports through -displayfd, and stopped again by its process id. It does not reset when its
+// last client leaves, so one test's closed window cannot make the next test's open fail.
 #pragma once
 
 #include <signal.h>
@@ -43,7 +44,7 @@ class XvfbServer {
       close(fds[0]);
       const std::string fd = std::to_string(fds[1]);
       execl(binary.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-            "-nolisten", "tcp", static_cast<char*>(nullptr));
+            "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
