@@ -45,6 +45,18 @@ void block_min_max(std::int32_t xmaxdat, const float* data, std::int32_t xstrelm
   const std::int64_t ny = (yendelm - ystrelm + 1) / ybin;
   const long double cells = static_cast<long double>(xbin) * ybin;
   const std::int64_t stride = xmaxdat;
+  if (xbin == 1 && ybin == 1) {
+    // The mean of one element is the element itself: the plain extremes, without the
+    // extended-precision arithmetic (the display's case, on every shown slice).
+    for (std::int64_t y = ystrelm - 1; y < yendelm; ++y) {
+      const float* row = data + y * stride;
+      for (std::int64_t x = xstrelm - 1; x < xendelm; ++x) {
+        if (row[x] < min) min = row[x];
+        if (row[x] > max) max = row[x];
+      }
+    }
+    return;
+  }
   for (std::int64_t by = 0; by < ny; ++by) {
     for (std::int64_t bx = 0; bx < nx; ++bx) {
       // 0-based position of the block's first element.
