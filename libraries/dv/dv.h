@@ -39,7 +39,7 @@ constexpr std::int32_t DV_CLASS_POSTSCRIPT = 20;
 constexpr int DV_MAX_WORKSTATIONS = 10;
 
 // ---------------------------------------------------------------------------------------------
-// Records of the layer (one instance each). Slot arrays are 0-based here: slot k of the design
+// Records of the layer (one instance each). Slot arrays are 0-based here: workstation slot k
 // is element k - 1.
 struct DvDbSystem {
   std::int32_t open = 0;   // 1 = open
