@@ -127,9 +127,9 @@ void inp_region(std::string_view routine, std::int32_t file_id, bool byte_swap, 
 }
 
 float from_unsigned_short(std::int16_t word) {
-  // The word's signed value, lifted by 2^16 when the sign bit is set.
-  const float value = static_cast<float>(word);
-  return word < 0 ? value + 65536.0f : value;
+  // The signed value lifted by 2^16 when the sign bit is set: every step is exact in single
+  // precision, so this is the unsigned value converted directly (and it vectorises).
+  return static_cast<float>(static_cast<std::uint16_t>(word));
 }
 
 float from_unsigned_long(std::int32_t word) {
@@ -169,7 +169,7 @@ void DAX_INP_2DI2(std::int32_t file_id, bool byte_swap, bool is_signed, bool x_r
   } else {
     inp_region(kRoutine, file_id, byte_swap, x_reverse, y_reverse, transpose, region, xbin, ybin,
                data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data, retstat, status,
-               from_unsigned_short);
+               [](std::int16_t word) { return from_unsigned_short(word); });
   }
 }
 
@@ -189,6 +189,6 @@ void DAX_INP_2DI4(std::int32_t file_id, bool byte_swap, bool is_signed, bool x_r
   } else {
     inp_region(kRoutine, file_id, byte_swap, x_reverse, y_reverse, transpose, region, xbin, ybin,
                data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data, retstat, status,
-               from_unsigned_long);
+               [](std::int32_t word) { return from_unsigned_long(word); });
   }
 }

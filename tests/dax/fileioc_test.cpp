@@ -344,3 +344,36 @@ TEST_F(RawFiles, StatusCheckedOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RawFiles, PromptedOpenAsksAgainUntilAFileOpens) {
+  const std::string good = make("good", counting(4));
+  const std::string missing = (dir_ / "missing").string();
+  const std::string answers = make("answers", {});
+  std::ofstream(answers) << "?\n\n  " << good << "\n";
+  ASSERT_NE(std::freopen(answers.c_str(), "r", stdin), nullptr);
+
+  std::int32_t status = ST_OK, retstat = -1, id = 0;
+  std::string name = missing;
+  ::testing::internal::CaptureStdout();
+  DAX_OPENFILE(true, "READ", name, retstat, id, status);
+  const std::string printed = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(status, ST_OK);
+  EXPECT_EQ(retstat, 0);
+  EXPECT_EQ(name, good);
+  EXPECT_EQ(printed.rfind("FILE NAME [" + missing + "]:", 0), 0u);
+  EXPECT_NE(printed.find("Enter Name of file\n"), std::string::npos);
+  EXPECT_NE(printed.find("Error in opening file, Please retype name\n"), std::string::npos);
+  DAX_FILECLOSEC(id, retstat);
+
+  // The end of the input is an escape.
+  ::testing::internal::CaptureStdout();
+  DAX_OPENFILE(true, "READ", name, retstat, id, status);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(retstat, 1);
+  EXPECT_EQ(dax_file_table.ut_file_in_open, 0);
+  std::freopen("/dev/null", "r", stdin);
+}
+
+}  // namespace
