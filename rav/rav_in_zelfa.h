@@ -31,9 +31,10 @@ extern RavInZelfaState rav_in_zelfa_state;
 
 // Reads columns XSTRELM..XENDELM of rows YSTRELM..YENDELM (1-based, inclusive) of image 1 of
 // FILE_NAME into the start of DATA (XMAXDAT x YMAXDAT, first index fastest) as floats;
-// XNUMDAT and YNUMDAT give the width and height read. Bad dimensions or region: STATUS 180001,
-// 180002, 180005, 180006 (RETSTAT unchanged); a file that cannot be opened: STATUS 1000 with
-// the open's RETSTAT. Otherwise RETSTAT reports the outcome as listed above.
+// XNUMDAT and YNUMDAT give the width and height read. Bad dimensions (or DATA smaller than
+// XMAXDAT x YMAXDAT) or region: STATUS 180001, 180002, 180005, 180006 (RETSTAT unchanged); a
+// file that cannot be opened: STATUS 1000 with the open's RETSTAT. Otherwise RETSTAT reports
+// the outcome as listed above; XNUMDAT and YNUMDAT are set only when it is 0.
 void RAV_IN_ZELFA(std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstrelm,
                   std::int32_t ystrelm, std::int32_t xendelm, std::int32_t yendelm,
                   std::string_view file_name, std::int32_t& retstat, std::int32_t& xnumdat,
