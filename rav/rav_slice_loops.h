@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "rav_numerics.h"
 
 // Seconds spent, only ever added to. "CPU" values are differences of the processor clock,
 // "ELAPSE" values of the time of day (UT_TIMES).
@@ -52,11 +55,123 @@ struct SliceBuffers {
   std::vector<float> SLICE_1, SLICE_2, SLICE_3, SLICE_4;
 };
 
-// Reconstructs every slice of the pass from SINOGRAMS (NUM_BINS x NUM_PROJECTIONS per slice, at
-// least as many sinograms as the last group reads) and writes them at NEXT_RECORD onwards.
+// Reconstructs every slice of the pass from SINOGRAMS (NUM_BINS x NUM_PROJECTIONS per slice,
+// sinogram k for slice FIRST_SLICE + k - 1) and writes them at NEXT_RECORD onwards, in ascending
+// slice order, advancing NEXT_RECORD by the number of slices of the pass. Groups are taken one,
+// two (RAV_RECON_SLICES with TWO_SLICES) or four at a time; the last group may reach up to three
+// sinograms beyond the pass: the driver's storage (a multiple of four) normally holds them, and
+// any that lie beyond SINOGRAMS are taken as zero (their slices are never written).
+// RAV_RECON_SLICES filters the sinograms in place; RAV_RECON_OVERSLICES leaves them unchanged.
+// Slice buffers needed by the grouping and still empty are allocated here.
 void RAV_RECON_SLICES(const SlicePass& pass, std::span<float> SINOGRAMS, ReconTimes& times,
                       SliceBuffers& slices, SliceFile& out, std::int32_t& NEXT_RECORD,
                       std::int32_t& status);
 void RAV_RECON_OVERSLICES(const SlicePass& pass, std::span<float> SINOGRAMS, ReconTimes& times,
                           SliceBuffers& slices, SliceFile& out, std::int32_t& NEXT_RECORD,
                           std::int32_t& status);
+
+// ---------------------------------------------------------------------------------------------
+// Oversampled reconstruction (OVERSAMPLING_FACTOR OV of 2 or more).
+//
+// Each filtered projection is resampled onto a grid OV times finer than the bins; element n
+// (from 1) of OVERSAMPLED stands for detector coordinate 0.5 + (n - 1)/OV. The back-projection
+// then takes, for every pixel, the fine sample at or just left of its projected position.
+//
+// Reference arithmetic, which faster kernels must reproduce bit for bit (all single precision):
+//   theta of projection j (from 0): START_ANGLE for j = 0, else START_ANGLE + float(j)·ANGLE_STEP
+//     (computed afresh for every projection, see rav_over_angle);
+//   a = cos theta, b = sin theta, D = a·float(OV);
+//   row start: u = ((float(i) - 0.5f) - A)·a - ((float(r) - 0.5f) - A)·b + A,
+//              q = (u - 0.5f)·float(OV) + 0.99999f;
+//   per pixel: SLICE(x, y) += OVERSAMPLED(int(q)), then q += D.
+// A projection whose cos or sin is not finite adds nothing.
+
+// Angle of projection J (counted from 0) in the oversampled back-projection.
+float rav_over_angle(float START_ANGLE, float ANGLE_STEP, std::int64_t j);
+
+// Linear resampling of one filtered projection (its NUM_BINS = PROJECTION.size() values) onto
+// OVERSAMPLED (OV·NUM_BINS values): the bin centres keep their values, the OV - 1 samples
+// between two centres are ((OV - m)·P(i) + m·P(i+1))·(1/OV), and the last OV samples repeat the
+// last bin.
+void rav_oversample_projection(std::span<const float> PROJECTION, std::int32_t OV,
+                               std::span<float> OVERSAMPLED);
+
+// Adds one oversampled projection taken at angle THETA to SLICE, pixel by pixel inside the
+// limits of GEOMETRY (the reference loop). The two-slice form computes each position once for
+// both slices and gives bitwise the slices of two one-slice calls.
+void rav_backproject_1over(const RavGeometry& geometry, std::int32_t OV, float THETA,
+                           std::span<const float> OVERSAMPLED, std::span<float> SLICE);
+void rav_backproject_over(const RavGeometry& geometry, std::int32_t OV, float THETA,
+                          std::span<const float> OVERSAMPLED_1,
+                          std::span<const float> OVERSAMPLED_2, std::span<float> SLICE_1,
+                          std::span<float> SLICE_2);
+
+// Checks the arguments of RAV_RECON_1OVER and RAV_RECON_OVER (one sinogram and its arrays):
+// false, with STATUS 20017 (OV or NUM_BINS below 1) or 20005 (an array too short for the sizes
+// or limits of GEOMETRY) and ROUTINE recorded, when they cannot be used.
+bool rav_over_arrays_fit(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
+                         std::span<const float> SINOGRAM, std::span<float> SLICE,
+                         std::span<float> OVERSAMPLED, std::span<float> WORK,
+                         std::int32_t& status, std::string_view routine);
+
+// Reconstructs one slice from SINOGRAM (left unchanged): SLICE is zeroed, then every projection
+// is filtered into WORK (NFFT values), resampled into OVERSAMPLED (OV·NUM_BINS values) and
+// back-projected. Errors: those of the transforms (the slice is then incomplete); 20017 for an
+// OV below 1, 20005 for an array shorter than its size above (nothing is done then).
+void RAV_RECON_1OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
+                     std::span<const float> SINOGRAM, std::span<float> SLICE,
+                     std::span<float> OVERSAMPLED, std::span<float> WORK, std::int32_t& status);
+// The same for two sinograms at once, sharing the position computations; gives bitwise the
+// slices of two RAV_RECON_1OVER calls.
+void RAV_RECON_OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
+                    std::span<const float> SINOGRAM_1, std::span<const float> SINOGRAM_2,
+                    std::span<float> SLICE_1, std::span<float> SLICE_2,
+                    std::span<float> OVERSAMPLED_1, std::span<float> OVERSAMPLED_2,
+                    std::span<float> WORK_1, std::span<float> WORK_2, std::int32_t& status);
+
+// ---------------------------------------------------------------------------------------------
+// What the two slice loops share (rav_recon_slices.cpp). Every group of slices is computed from
+// its own sinograms, slice buffers and work arrays; the tables below are the only things the
+// groups share, and they are only read once the slice loop has started.
+
+// The read-only tables of a pass. GEOMETRY refers to X_STARTS and X_ENDS: do not copy.
+struct SliceLoopTables {
+  std::vector<std::int32_t> X_STARTS, X_ENDS;  // limits, one entry per local row
+  std::vector<float> XAXIS, YAXIS;             // display axes, NUM_X and NUM_Y pixel centres
+  RavFilterSet filter;                         // NFFT, FILTER, TWIDDLE
+  RavGeometry geometry;                        // the pass's geometry with the limits
+  SliceLoopTables() = default;
+  SliceLoopTables(const SliceLoopTables&) = delete;
+  SliceLoopTables& operator=(const SliceLoopTables&) = delete;
+};
+// Allocates X_STARTS, X_ENDS, XAXIS and YAXIS (each failure is fatal with its message) and
+// performs the filter set-up (FILTER, TWIDDLE).
+void rav_loop_tables(const SlicePass& pass, SliceLoopTables& tables, std::int32_t& status);
+// Computes the limits, fills the axes and says "INFO: Fourier filter initialised".
+void rav_loop_limits(const SlicePass& pass, SliceLoopTables& tables, std::int32_t& status);
+
+// The sinograms a pass's groups read: sinogram k (from 1) of SINOGRAMS, or, for one that lies
+// beyond the storage (read by the last group only, its slice never written), a zero sinogram.
+// Storage for fewer sinograms than the slices of the pass is fatal ("ERROR: " line, exit 1).
+class PassSinograms {
+ public:
+  // COUNT_READ: how many sinograms the groups read in all.
+  PassSinograms(std::span<float> SINOGRAMS, const SlicePass& pass, std::int64_t count_read);
+  std::span<float> operator()(std::int64_t k);
+
+ private:
+  std::span<float> all_;
+  std::int64_t size_ = 0;  // values per sinogram
+  std::vector<float> zero_;
+};
+
+// Makes sure BUFFER holds at least PIXELS values (allocating it with MESSAGE on failure).
+void rav_loop_slice_buffer(std::vector<float>& buffer, std::int64_t pixels,
+                           std::string_view message);
+// "INFO: Reconstructing slice " with S in 5 columns and " (and onwards)".
+void rav_loop_progress(std::int32_t s, std::int32_t& status);
+// Shows SLICE (slice number S) in the graphics window, titled "Slice " with S in 6 columns.
+void rav_loop_display(const SlicePass& pass, const SliceLoopTables& tables,
+                      std::span<const float> SLICE, std::int32_t s, std::int32_t& status);
+// UT_TIMES into ELAPSED and CPU (both 0 when the status is bad).
+void rav_loop_clock(float& elapsed, float& cpu, std::int32_t& status);

@@ -1,0 +1,116 @@
+// Oversampled reconstruction of one slice: filter each projection, resample it onto a grid OV
+// times finer than the bins, and back-project by taking the fine sample at or just left of each
+// pixel's projected position (no interpolation per pixel).
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <span>
+
+#include "rav_numerics.h"
+#include "rav_slice_loops.h"
+#include "ut.h"
+
+namespace {
+constexpr std::string_view kRoutine = "Subroutine RAV_RECON_1OVER V0.2 ";
+}  // namespace
+
+float rav_over_angle(float START_ANGLE, float ANGLE_STEP, std::int64_t j) {
+  if (j == 0) return START_ANGLE;
+  return START_ANGLE + static_cast<float>(j) * ANGLE_STEP;
+}
+
+void rav_oversample_projection(std::span<const float> PROJECTION, std::int32_t OV,
+                               std::span<float> OVERSAMPLED) {
+  const std::int64_t num_bins = static_cast<std::int64_t>(PROJECTION.size());
+  if (num_bins < 1 || OV < 1) return;
+  const float R = 1.0f / static_cast<float>(OV);
+  // 0-based: the centre of bin i (from 0) is sample i·OV.
+  for (std::int64_t i = 0; i + 1 < num_bins; ++i) {
+    const float left = PROJECTION[static_cast<std::size_t>(i)];
+    const float right = PROJECTION[static_cast<std::size_t>(i + 1)];
+    float* fine = OVERSAMPLED.data() + i * OV;
+    fine[0] = left;
+    for (std::int32_t m = 1; m < OV; ++m) {
+      fine[m] = (static_cast<float>(OV - m) * left + static_cast<float>(m) * right) * R;
+    }
+  }
+  const float last = PROJECTION[static_cast<std::size_t>(num_bins - 1)];
+  std::fill_n(OVERSAMPLED.data() + (num_bins - 1) * OV, OV, last);
+}
+
+void rav_backproject_1over(const RavGeometry& geometry, std::int32_t OV, float THETA,
+                           std::span<const float> OVERSAMPLED, std::span<float> SLICE) {
+  const float a = std::cos(THETA);
+  const float b = std::sin(THETA);
+  if (!std::isfinite(a) || !std::isfinite(b)) return;
+  const float ov = static_cast<float>(OV);
+  const float D = a * ov;
+  const float A = geometry.AXIS_POSITION;
+  const float* fine = OVERSAMPLED.data();
+  for (std::int32_t y = geometry.FIRST_ROW; y <= geometry.LAST_ROW; ++y) {
+    const std::int32_t xs = geometry.X_STARTS[static_cast<std::size_t>(y - 1)];
+    const std::int32_t xe = geometry.X_ENDS[static_cast<std::size_t>(y - 1)];
+    if (xe < xs) continue;
+    const std::int32_t i = geometry.X_START + xs - 1;
+    const std::int32_t r = geometry.Y_START + y - 1;
+    const float u = ((static_cast<float>(i) - 0.5f) - A) * a -
+                    ((static_cast<float>(r) - 0.5f) - A) * b + A;
+    float q = (u - 0.5f) * ov + 0.99999f;
+    float* row = SLICE.data() + static_cast<std::int64_t>(y - 1) * geometry.NUM_X;
+    // Local column x and fine sample n = int(q) are 1-based: row[x - 1], fine[n - 1].
+    for (std::int32_t x = xs; x <= xe; ++x) {
+      row[x - 1] += fine[static_cast<std::int32_t>(q) - 1];
+      q += D;
+    }
+  }
+}
+
+bool rav_over_arrays_fit(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
+                         std::span<const float> SINOGRAM, std::span<float> SLICE,
+                         std::span<float> OVERSAMPLED, std::span<float> WORK,
+                         std::int32_t& status, std::string_view routine) {
+  if (OV < 1 || geometry.NUM_BINS < 1) {
+    status = 20017;
+    ST_SAVE(routine);
+    return false;
+  }
+  const auto size = [](auto values) { return static_cast<std::int64_t>(values.size()); };
+  const std::int64_t sinogram =
+      static_cast<std::int64_t>(geometry.NUM_BINS) * std::max(geometry.NUM_PROJECTIONS, 0);
+  const std::int64_t slice =
+      static_cast<std::int64_t>(std::max(geometry.NUM_X, 0)) * std::max(geometry.NUM_Y, 0);
+  const bool rows = geometry.LAST_ROW < geometry.FIRST_ROW ||
+                    (geometry.FIRST_ROW >= 1 && geometry.LAST_ROW <= geometry.NUM_Y &&
+                     size(geometry.X_STARTS) >= geometry.LAST_ROW &&
+                     size(geometry.X_ENDS) >= geometry.LAST_ROW);
+  if (!rows || size(SINOGRAM) < sinogram || size(SLICE) < slice ||
+      size(OVERSAMPLED) < static_cast<std::int64_t>(OV) * geometry.NUM_BINS ||
+      size(WORK) < filter.NFFT) {
+    status = 20005;
+    ST_SAVE(routine);
+    return false;
+  }
+  return true;
+}
+
+void RAV_RECON_1OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
+                     std::span<const float> SINOGRAM, std::span<float> SLICE,
+                     std::span<float> OVERSAMPLED, std::span<float> WORK, std::int32_t& status) {
+  if (st_bad(status, kRoutine)) return;
+  if (!rav_over_arrays_fit(geometry, OV, filter, SINOGRAM, SLICE, OVERSAMPLED, WORK, status,
+                           kRoutine)) {
+    return;
+  }
+  const std::int64_t num_bins = geometry.NUM_BINS;
+  std::fill_n(SLICE.data(), static_cast<std::int64_t>(geometry.NUM_X) * geometry.NUM_Y, 0.0f);
+  for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
+    // Filtered projection j in WORK(1..NUM_BINS); the sinogram itself is left as it is.
+    rav_filter_projection(geometry.NUM_BINS, SINOGRAM.subspan(j * num_bins, num_bins), filter,
+                          WORK, status);
+    if (status != ST_OK) return;
+    rav_oversample_projection(WORK.first(num_bins), OV, OVERSAMPLED);
+    rav_backproject_1over(geometry, OV,
+                          rav_over_angle(geometry.START_ANGLE, geometry.ANGLE_STEP, j),
+                          OVERSAMPLED, SLICE);
+  }
+}

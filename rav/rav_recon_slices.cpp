@@ -1,0 +1,203 @@
+// The slice loop of a pass without oversampling: filter and back-project each stored sinogram,
+// one or two slices at a time, show every twentieth slice and write every slice as the next
+// record of the output file. Also the pieces both slice loops share.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "rav_allocate.h"
+#include "rav_numerics.h"
+#include "rav_slice_loops.h"
+#include "ut.h"
+#include "vu.h"
+
+namespace {
+constexpr std::string_view kRoutine = "Subroutine RAV_RECON_SLICES V0.16";
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Shared by both loops.
+
+void rav_loop_tables(const SlicePass& pass, SliceLoopTables& tables, std::int32_t& status) {
+  // The limits have one entry per local row; the axes one per pixel column and row, so that a
+  // block wider or taller than the detector still has an axis value for each of its pixels.
+  const std::int64_t rows = std::max<std::int64_t>(pass.NUM_Y, 0);
+  rav_allocate(tables.X_STARTS, rows, "ERROR: Failed to allocated array for start pixels of lines");
+  rav_allocate(tables.X_ENDS, rows, "ERROR: Failed to allocated array for end pixels of lines");
+  rav_allocate(tables.XAXIS, std::max<std::int64_t>(pass.NUM_X, 0),
+               "ERROR: Failed to allocated array for X-axis values");
+  rav_allocate(tables.YAXIS, rows, "ERROR: Failed to allocated array for Y-axis values");
+  rav_filter_setup(pass.NUM_BINS, tables.filter, status);
+}
+
+void rav_loop_limits(const SlicePass& pass, SliceLoopTables& tables, std::int32_t& status) {
+  RavGeometry& geometry = tables.geometry;
+  geometry.NUM_BINS = pass.NUM_BINS;
+  geometry.NUM_PROJECTIONS = pass.NUM_PROJECTIONS;
+  geometry.X_START = pass.X_START;
+  geometry.Y_START = pass.Y_START;
+  geometry.NUM_X = pass.NUM_X;
+  geometry.NUM_Y = pass.NUM_Y;
+  geometry.START_ANGLE = pass.START_ANGLE;
+  geometry.ANGLE_STEP = pass.ANGLE_STEP;
+  geometry.AXIS_POSITION = pass.AXIS_POSITION;
+  // Nothing inside until the limits say otherwise (they stay so when the status is bad).
+  geometry.FIRST_ROW = 1;
+  geometry.LAST_ROW = 0;
+  RAV_CALCULATE_LIMITS(pass.NUM_BINS, pass.X_START, pass.Y_START, pass.NUM_X, pass.NUM_Y,
+                       pass.AXIS_POSITION, geometry.FIRST_ROW, geometry.LAST_ROW,
+                       tables.X_STARTS, tables.X_ENDS, status);
+  geometry.X_STARTS = tables.X_STARTS;
+  geometry.X_ENDS = tables.X_ENDS;
+  for (std::size_t i = 0; i < tables.XAXIS.size(); ++i) {
+    tables.XAXIS[i] = static_cast<float>(i + 1) - 0.5f;
+  }
+  for (std::size_t i = 0; i < tables.YAXIS.size(); ++i) {
+    tables.YAXIS[i] = static_cast<float>(i + 1) - 0.5f;
+  }
+  UT_WRITE("INFO: Fourier filter initialised", status);
+}
+
+PassSinograms::PassSinograms(std::span<float> SINOGRAMS, const SlicePass& pass,
+                             std::int64_t count_read)
+    : all_(SINOGRAMS),
+      size_(static_cast<std::int64_t>(std::max(pass.NUM_BINS, 0)) *
+            std::max(pass.NUM_PROJECTIONS, 0)) {
+  const std::int64_t stored = static_cast<std::int64_t>(all_.size());
+  const std::int64_t slices = std::max(pass.LAST_SLICE - pass.FIRST_SLICE + 1, 0);
+  if (slices * size_ > stored) {
+    // Slices that are written must come from real sinograms.
+    std::int32_t message_status = ST_OK;
+    UT_WRITE("ERROR: The sinogram storage holds " + std::to_string(size_ > 0 ? stored / size_ : 0) +
+                 " sinograms, fewer than the " + std::to_string(slices) + " slices of the pass",
+             message_status);
+    std::fflush(stdout);
+    std::exit(1);
+  }
+  if (count_read * size_ > stored) {
+    rav_allocate(zero_, size_, "ERROR: Failed to allocate memory for storing the sinograms");
+  }
+}
+
+std::span<float> PassSinograms::operator()(std::int64_t k) {
+  const std::int64_t start = (k - 1) * size_;
+  if (start + size_ <= static_cast<std::int64_t>(all_.size())) return all_.subspan(start, size_);
+  // Beyond the storage. Only the last group comes here; filtering zeros in place (the loop
+  // without oversampling) leaves zeros, so the sinogram stays zero for every use.
+  return zero_;
+}
+
+void rav_loop_slice_buffer(std::vector<float>& buffer, std::int64_t pixels,
+                           std::string_view message) {
+  if (static_cast<std::int64_t>(buffer.size()) < pixels) rav_allocate(buffer, pixels, message);
+}
+
+void rav_loop_progress(std::int32_t s, std::int32_t& status) {
+  UT_WRITE("INFO: Reconstructing slice " + ut_fmt_int(s, 5) + " (and onwards)", status);
+}
+
+void rav_loop_display(const SlicePass& pass, const SliceLoopTables& tables,
+                      std::span<const float> SLICE, std::int32_t s, std::int32_t& status) {
+  // The whole slice, with the pixel-centre axis values.
+  const std::string title = "Slice " + ut_fmt_int(s, 6);
+  VU_PLOT(pass.NUM_X, pass.NUM_Y, SLICE.data(), tables.XAXIS.data(), tables.YAXIS.data(), 1, 1,
+          pass.NUM_X, pass.NUM_Y, title, "X-axis", "Y-axis", "Absorption", status);
+  VU_UPDATE(status);
+}
+
+void rav_loop_clock(float& elapsed, float& cpu, std::int32_t& status) {
+  elapsed = 0.0f;
+  cpu = 0.0f;
+  UT_TIMES(elapsed, cpu, status);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The loop without oversampling.
+
+namespace {
+
+// One group: sinogram k into SLICE_1 or, two at a time, sinograms k and k+1 into SLICE_1 and
+// SLICE_2. The group touches only its own sinograms, slices and work arrays.
+void recon_group(const SliceLoopTables& tables, std::int32_t METHOD, bool two,
+                 std::span<float> sinogram_1, std::span<float> sinogram_2,
+                 std::span<float> slice_1, std::span<float> slice_2, std::span<float> work_1,
+                 std::span<float> work_2, std::int32_t& status) {
+  if (two) {
+    RAV_RECON_SLICE(tables.geometry, METHOD, tables.filter, sinogram_1, sinogram_2, slice_1,
+                    slice_2, work_1, work_2, status);
+  } else {
+    RAV_RECON_1SLICE(tables.geometry, METHOD, tables.filter, sinogram_1, slice_1, work_1,
+                     status);
+  }
+}
+
+}  // namespace
+
+void RAV_RECON_SLICES(const SlicePass& pass, std::span<float> SINOGRAMS, ReconTimes& times,
+                      SliceBuffers& slices, SliceFile& out, std::int32_t& NEXT_RECORD,
+                      std::int32_t& status) {
+  if (st_bad(status, kRoutine)) return;
+  const bool two = pass.TWO_SLICES;
+
+  // Set-up: tables, filter, work arrays, limits.
+  SliceLoopTables tables;
+  rav_loop_tables(pass, tables, status);
+  std::vector<float> WORK_1, WORK_2;
+  rav_allocate(WORK_1, tables.filter.NFFT,
+               "ERROR: Failed to allocated arrays for work space for filtering");
+  if (two) {
+    rav_allocate(WORK_2, tables.filter.NFFT,
+                 "ERROR: Failed to allocated arrays for work space 2 for filtering");
+  }
+  rav_loop_limits(pass, tables, status);
+
+  const std::int64_t pixels =
+      static_cast<std::int64_t>(std::max(pass.NUM_X, 0)) * std::max(pass.NUM_Y, 0);
+  rav_loop_slice_buffer(slices.SLICE_1, pixels, "ERROR: Failed to allocate memory for output slice");
+  if (two) {
+    rav_loop_slice_buffer(slices.SLICE_2, pixels,
+                          "ERROR: Failed to allocate memory for output slice 2");
+  }
+  const std::span<float> slice_1 = std::span<float>(slices.SLICE_1).first(pixels);
+  const std::span<float> slice_2 =
+      two ? std::span<float>(slices.SLICE_2).first(pixels) : std::span<float>();
+
+  // The loop: groups of STEP slices, k the pass-relative number of a group's first slice.
+  const std::int32_t STEP = two ? 2 : 1;
+  const std::int32_t N = pass.LAST_SLICE - pass.FIRST_SLICE + 1;
+  const std::int32_t iterations = (STEP + pass.LAST_SLICE - pass.FIRST_SLICE) / STEP;
+  PassSinograms sinogram(SINOGRAMS, pass,
+                               static_cast<std::int64_t>(std::max(iterations, 0)) * STEP);
+  for (std::int32_t iteration = 0; iteration < iterations; ++iteration) {
+    const std::int32_t k = 1 + iteration * STEP;
+    const std::int32_t s = pass.FIRST_SLICE + k - 1;
+    if (k % 10 == 1) rav_loop_progress(s, status);
+
+    float elapse_0, cpu_0, elapse_1, cpu_1;
+    rav_loop_clock(elapse_0, cpu_0, status);
+    recon_group(tables, pass.METHOD, two, sinogram(k), two ? sinogram(k + 1) : std::span<float>(),
+                slice_1, slice_2, WORK_1, WORK_2, status);
+    rav_loop_clock(elapse_1, cpu_1, status);
+    times.CPU_RECONSTRUCTION += cpu_1 - cpu_0;
+    times.ELAPSE_RECONSTRUCTION += elapse_1 - elapse_0;
+
+    // Only the first slice of a pair is shown; the display counts in neither accumulator.
+    if (pass.DISPLAY_GRAPHICS && k % 20 == 1) rav_loop_display(pass, tables, slice_1, s, status);
+
+    rav_loop_clock(elapse_0, cpu_0, status);
+    slice_file_write(out, NEXT_RECORD, slice_1);
+    ++NEXT_RECORD;
+    if (two && k + 1 <= N) {  // the slice of a sinogram beyond the pass is not written
+      slice_file_write(out, NEXT_RECORD, slice_2);
+      ++NEXT_RECORD;
+    }
+    rav_loop_clock(elapse_1, cpu_1, status);
+    times.CPU_OUTPUT += cpu_1 - cpu_0;
+    times.ELAPSE_OUTPUT += elapse_1 - elapse_0;
+  }
+  // The tables and work arrays are released on return.
+}
