@@ -1,0 +1,101 @@
+// Survey of bad inputs, parameter file rows: missing, unreadable, a directory, not a parameter
+// file, and every keyword set to garbage. Nothing is reconstructed, the exit code is 1.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "survey.h"
+
+namespace {
+
+using rav_run::lines_starting;
+using rav_survey::expect_clean_end;
+namespace fs = std::filesystem;
+
+class ParameterSurvey : public rav_survey::Survey {};
+
+// The file cannot be used; nothing was reconstructed and no output was written.
+void expect_not_found(const rav_run::Result& r) {
+  expect_clean_end(r);
+  EXPECT_EQ(lines_starting(r.out, "ERROR: "), std::vector<std::string>{"ERROR: Parameter file not found"})
+      << r.out;
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out.find("Entered RAV_RECONSTRUCTION"), std::string::npos);
+}
+
+TEST_F(ParameterSurvey, MissingUnreadableOrDirectory) {
+  expect_not_found(vuzav({"missing.par"}));
+
+  make_scan();
+  ::chmod(path("phantom.par").c_str(), 0);
+  expect_not_found(vuzav({"phantom.par"}, /*unprivileged=*/true));
+
+  fs::create_directory(path("dir.par"));
+  expect_not_found(vuzav({"dir.par"}));
+  EXPECT_FALSE(fs::exists(path("recon.raw")));
+}
+
+// An empty file, an image given by mistake and a header that does not start in column 1: no
+// header line, so the file is not read at all. The design passes this over without a message
+// (rav_master always writes the header); the exit code still says that nothing was done.
+TEST_F(ParameterSurvey, NotAParameterFile) {
+  make_scan();
+  write("empty.par", "");
+  write("indented.par", "  " + read("phantom.par"));
+  for (const char* name : {"empty.par", "proj_0001.zlf", "indented.par"}) {
+    SCOPED_TRACE(name);
+    const rav_run::Result r = vuzav({name});
+    expect_clean_end(r);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(lines_starting(r.out, "ERROR: ").empty()) << r.out;
+    EXPECT_EQ(r.out.find("Entered RAV_RECONSTRUCTION"), std::string::npos);
+  }
+  EXPECT_FALSE(fs::exists(path("recon.raw")));
+}
+
+const std::vector<std::string> kNumericKeywords = {
+    "NUM_FIRST_IMAGE", "NUM_FIRST_SINOGRAM", "NUM_LAST_IMAGE", "NUM_LAST_SINOGRAM",
+    "FILE_INTERVAL", "SINOGRAM_INTERVAL", "LENGTH_OF_NUMERICAL_PART", "NUM_IMAGE_1",
+    "NUM_IMAGE_2", "IMAGE_PIXEL_SIZE_1", "IMAGE_PIXEL_SIZE_2", "FF_NUM_FIRST_IMAGE",
+    "FF_NUM_LAST_IMAGE", "FF_FILE_INTERVAL", "FF_LENGTH_OF_NUMERICAL_PART", "ANGLE_OFFSET",
+    "ANGLE_BETWEEN_PROJECTIONS", "ROTATION_AXIS_POSITION", "OVERSAMPLING_FACTOR",
+    "CACHE_KILOBYTES", "SINOGRAM_MEGABYTES", "START_VOXEL_1", "START_VOXEL_2", "START_VOXEL_3",
+    "END_VOXEL_1", "END_VOXEL_2", "END_VOXEL_3"};
+const std::vector<std::string> kOtherKeywords = {
+    "FILE_PREFIX", "SINOGRAM_PREFIX", "NUMBER_LENGTH_VARIES", "FILE_POSTFIX",
+    "SINOGRAM_POSTFIX", "SUBTRACT_BACKGROUND", "BACKGROUND_FILE", "CORRECT_FLATFIELD",
+    "FLATFIELD_CHANGING", "FLATFIELD_FILE", "FF_PREFIX", "FF_NUMBER_LENGTH_VARIES",
+    "FF_POSTFIX", "TAKE_LOGARITHM", "ROTATION_VERTICAL", "OUTPUT_SINOGRAMS",
+    "OUTPUT_RECONSTRUCTION", "OUTPUT_FILE", "DISPLAY_GRAPHICS", "RECONSTRUCT_FROM_SINOGRAMS"};
+
+// Every one of the 47 keywords set to values that are no numbers: each number is reported
+// with its keyword, nothing is reconstructed, no output file appears.
+TEST_F(ParameterSurvey, EveryKeywordGarbage) {
+  const std::vector<std::string> garbage = {
+      "#garbage!", "nan", "-inf", "1e39", "-3.5d99", "12.5.3", std::string(300, 'Z'),
+      "\x01\x02\x7f\xff", "0x10", "--5"};
+  for (const std::string& value : garbage) {
+    SCOPED_TRACE(value.substr(0, 20));
+    std::string text = "! RAV_VUZAV PARAMETER FILE\n";
+    for (const std::string& k : kNumericKeywords) text += k + " = " + value + "\n";
+    for (const std::string& k : kOtherKeywords) text += k + " = " + value + "\n";
+    write("garbage.par", text);
+    const rav_run::Result r = vuzav({"garbage.par"});
+    expect_clean_end(r);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out.find("Entered RAV_RECONSTRUCTION"), std::string::npos);
+    const std::vector<std::string> errors =
+        lines_starting(r.out, "ERROR: Problem interpreting value associated keyword: ");
+    ASSERT_EQ(errors.size(), kNumericKeywords.size()) << r.out;
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+      EXPECT_EQ(errors[i],
+                "ERROR: Problem interpreting value associated keyword: " + kNumericKeywords[i]);
+    }
+    EXPECT_EQ(lines_starting(r.out, "       Value = ").size(), kNumericKeywords.size());
+    // Only the parameter file is left in the directory.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+  }
+}
+
+}  // namespace
