@@ -1,0 +1,131 @@
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "rav_drivers.h"
+#include "ut.h"
+
+namespace {
+// Error kinds of a refused parameter: an integer or a real value out of its range.
+constexpr std::int32_t kBadInteger = 17;
+constexpr std::int32_t kBadReal = 21;
+
+std::string real_text(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+std::string integer_text(std::int32_t value) { return std::to_string(value); }
+
+// Writes the refusal and sets the status; answers false so that callers can return it.
+bool refuse(const std::string& message, std::int32_t code, std::int32_t& status) {
+  UT_WRITE("ERROR: " + message, status);
+  status = code;
+  return false;
+}
+
+bool check_size(const char* keyword, std::int32_t value, std::int32_t& status) {
+  if (value >= 1) return true;
+  return refuse(std::string(keyword) + " = " + integer_text(value) +
+                    " is not a number of pixels (at least 1)",
+                kBadInteger, status);
+}
+
+bool check_range(int axis, std::int32_t start, std::int32_t end, std::int32_t& status) {
+  if (end >= start) return true;
+  const std::string n = std::to_string(axis);
+  return refuse("END_VOXEL_" + n + " = " + integer_text(end) + " is below START_VOXEL_" + n +
+                    " = " + integer_text(start),
+                kBadInteger, status);
+}
+
+// The series FIRST, FIRST + INTERVAL, ... up to LAST must hold at least one number. The loop
+// visits (LAST - FIRST + INTERVAL) / INTERVAL files; a run from projections holds
+// (LAST - FIRST + 1) / |INTERVAL| of them.
+bool check_series(const ParameterSet& p, bool from_sinograms, std::int32_t& status) {
+  if (p.FILE_INTERVAL == 0) {
+    return refuse("FILE_INTERVAL = 0 is not an interval between file numbers", kBadInteger,
+                  status);
+  }
+  const std::int64_t span = std::int64_t{p.NUM_LAST_IMAGE} - p.NUM_FIRST_IMAGE;
+  std::int64_t count = (span + p.FILE_INTERVAL) / p.FILE_INTERVAL;
+  if (!from_sinograms) count = std::min(count, (span + 1) / std::abs(std::int64_t{p.FILE_INTERVAL}));
+  if (count >= 1) return true;
+  return refuse("FILE_INTERVAL = " + integer_text(p.FILE_INTERVAL) + " gives no file from " +
+                    integer_text(p.NUM_FIRST_IMAGE) + " to " + integer_text(p.NUM_LAST_IMAGE),
+                kBadInteger, status);
+}
+
+bool check_method(std::int32_t OVERSAMPLING_FACTOR, std::int32_t& status) {
+  if (OVERSAMPLING_FACTOR >= 0) return true;
+  return refuse("OVERSAMPLING_FACTOR = " + integer_text(OVERSAMPLING_FACTOR) +
+                    " is not a method (0 linear, 1 nearest bin, 2 or more oversampled)",
+                kBadInteger, status);
+}
+
+// Every visited pixel must project inside the detector: the circle about the axis needs a
+// positive radius.
+bool check_axis(float AXIS, std::int32_t NUM_BINS, std::int32_t& status) {
+  const float radius = std::min(AXIS - 0.501F, static_cast<float>(NUM_BINS) - AXIS - 0.501F);
+  if (radius > 0.0F) return true;
+  return refuse("ROTATION_AXIS_POSITION = " + real_text(AXIS) +
+                    " leaves no reconstruction circle on " + integer_text(NUM_BINS) + " bins",
+                kBadReal, status);
+}
+
+// The slices are image rows (axis vertical) or image columns (axis horizontal), numbered from 1
+// to the image's extent along that axis.
+bool check_slices(int axis, std::int32_t start, std::int32_t end, int image_axis,
+                  std::int32_t extent, std::int32_t& status) {
+  const std::string voxel = std::to_string(axis);
+  if (start < 1) {
+    return refuse("START_VOXEL_" + voxel + " = " + integer_text(start) +
+                      " lies before the first image " + (image_axis == 1 ? "column" : "row"),
+                  kBadInteger, status);
+  }
+  if (end > extent) {
+    return refuse("END_VOXEL_" + voxel + " = " + integer_text(end) + " lies beyond NUM_IMAGE_" +
+                      std::to_string(image_axis) + " = " + integer_text(extent),
+                  kBadInteger, status);
+  }
+  return true;
+}
+}  // namespace
+
+bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32_t& status) {
+  if (status != ST_OK) return false;
+  if (!check_size("NUM_IMAGE_1", p.NUM_IMAGE_1, status)) return false;
+  if (!check_size("NUM_IMAGE_2", p.NUM_IMAGE_2, status)) return false;
+  if (!check_series(p, from_sinograms, status)) return false;
+  if (!check_range(1, p.START_VOXEL_1, p.END_VOXEL_1, status)) return false;
+  if (!check_range(2, p.START_VOXEL_2, p.END_VOXEL_2, status)) return false;
+  if (!check_method(p.OVERSAMPLING_FACTOR, status)) return false;
+  if (from_sinograms) return check_axis(p.ROTATION_AXIS_POSITION, p.NUM_IMAGE_1, status);
+
+  if (!check_range(3, p.START_VOXEL_3, p.END_VOXEL_3, status)) return false;
+  const bool vertical = p.ROTATION_VERTICAL;
+  const std::int32_t NUM_BINS = vertical ? p.NUM_IMAGE_1 : p.NUM_IMAGE_2;
+  const bool slices_ok =
+      vertical ? check_slices(3, p.START_VOXEL_3, p.END_VOXEL_3, 2, p.NUM_IMAGE_2, status)
+               : check_slices(1, p.START_VOXEL_1, p.END_VOXEL_1, 1, p.NUM_IMAGE_1, status);
+  if (!slices_ok) return false;
+  const float pixel_size = vertical ? p.IMAGE_PIXEL_SIZE_1 : p.IMAGE_PIXEL_SIZE_2;
+  if (!(pixel_size > 0.0F)) {
+    return refuse(std::string(vertical ? "IMAGE_PIXEL_SIZE_1" : "IMAGE_PIXEL_SIZE_2") + " = " +
+                      real_text(pixel_size * 1.0e6) + " is not a pixel size above 0",
+                  kBadReal, status);
+  }
+  if (!check_axis(p.ROTATION_AXIS_POSITION, NUM_BINS, status)) return false;
+
+  const std::int64_t NUM_PROJECTIONS =
+      (std::int64_t{p.NUM_LAST_IMAGE} - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);
+  const std::int64_t sinogram_bytes = std::int64_t{NUM_BINS} * NUM_PROJECTIONS * 4;
+  if (std::int64_t{p.SINOGRAM_MEGABYTES} * 1048576 < sinogram_bytes) {
+    return refuse("SINOGRAM_MEGABYTES = " + integer_text(p.SINOGRAM_MEGABYTES) +
+                      " is too small for one sinogram of " + std::to_string(sinogram_bytes) +
+                      " bytes",
+                  kBadInteger, status);
+  }
+  return true;
+}

@@ -1,0 +1,50 @@
+// What the two reconstruction drivers share: the parameter checks, the sinogram assembly of a
+// pass, the volume info file.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "rav.h"
+#include "rav_slice_loops.h"
+
+// The number of processors the slice loops plan for (always 2; it only chooses the grouping).
+void RAV_NUM_PROCESSORS(std::int32_t& count, std::int32_t& status);
+
+// Refuses parameters that cannot describe a run (sizes below 1, an interval of 0, an empty
+// voxel range, a negative method, a pixel size not above 0, an axis leaving no reconstruction
+// circle, a sinogram budget too small for one sinogram) with one "ERROR: " line naming the
+// keyword and its value. Returns false after such a line; nothing has been allocated or
+// written then. FROM_SINOGRAMS selects the checks of a run from stored sinograms.
+bool RAV_CHECK_PARAMETERS(const ParameterSet& parameters, bool from_sinograms,
+                          std::int32_t& status);
+
+// The image arrays of a pass, DATA_DIM_1 x DATA_DIM_2 each; the background and flat-field
+// arrays are empty when not used.
+struct ImageBuffers {
+  std::vector<float> IMAGE_DATA, BACKGROUND_DATA, FLATFIELD_DATA, FLATFIELD2_DATA;
+};
+
+// The block of slices of one pass and the sizes that go with it.
+struct SinogramPass {
+  std::int32_t FIRST_SLICE = 1, LAST_SLICE = 1;
+  std::int32_t DATA_DIM_1 = 0, DATA_DIM_2 = 0;
+  std::int32_t NUM_BINS = 0, NUM_PROJECTIONS = 0, SLICES_PER_PASS = 0;
+};
+
+// Reads the pass's rows (or columns) of every projection, corrects them and stores sinogram k
+// of SINOGRAMS for slice FIRST_SLICE + k - 1.
+void RAV_CREATE_SINOGRAMS(const ParameterSet& parameters, const SinogramPass& pass,
+                          ReconTimes& times, ImageBuffers& images, std::span<float> SINOGRAMS,
+                          std::int32_t& status);
+
+// Writes OUTPUT_FILE".info", the four lines that describe the volume.
+void RAV_OUTPUT_INFO(std::string_view output_file, std::int32_t NUM_X, std::int32_t NUM_Y,
+                     std::int32_t NUM_Z, std::int32_t& status);
+
+// Opens the output slice file for records of NUM_X x NUM_Y floats, or ends the process with
+// the drivers' message when it cannot be opened.
+void rav_open_output(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
+                     std::int32_t NUM_Y, std::int32_t& status);

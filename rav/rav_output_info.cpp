@@ -1,0 +1,24 @@
+#include <string>
+
+#include "rav_drivers.h"
+#include "ut.h"
+
+void RAV_OUTPUT_INFO(std::string_view output_file, std::int32_t NUM_X, std::int32_t NUM_Y,
+                     std::int32_t NUM_Z, std::int32_t& status) {
+  if (st_bad(status, "Subroutine RAV_OUTPUT_INFO V0.1 ")) return;
+  const std::string name = std::string(output_file.substr(0, SLEN(output_file))) + ".info";
+  constexpr std::int32_t kUnit = 10;
+  std::int32_t retstat = 0;
+  UT_OPEN_ASCIIFILE(false, "WRITE", kUnit, name, retstat, status);
+  if (status != ST_OK) return;
+  if (retstat != 0) {
+    // The slice file is complete without it, but other programs need it to read the volume.
+    UT_WRITE("WARNING: The volume info file could not be written: " + name, status);
+    return;
+  }
+  UT_WRITE_FILE(kUnit, "! RAV_VUZAV VOLUME INFO FILE", status);
+  UT_WRITE_FILE(kUnit, "NUM_X = " + ut_fmt_int(NUM_X, 8), status);
+  UT_WRITE_FILE(kUnit, "NUM_Y = " + ut_fmt_int(NUM_Y, 8), status);
+  UT_WRITE_FILE(kUnit, "NUM_Z = " + ut_fmt_int(NUM_Z, 8), status);
+  UT_CLOSE_ASCIIFILE(kUnit, status);
+}

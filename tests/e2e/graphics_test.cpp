@@ -1,0 +1,86 @@
+// Whole runs with DISPLAY_GRAPHICS: the first sinogram of the pass and the slices are shown in
+// the window under a private X server, or written as PNG pages with "+PNG" and no display.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "../vu/xvfb_server.h"
+#include "e2e_support.h"
+
+namespace {
+
+using e2e::fs::path;
+
+// Sets an environment variable for the life of the object (unsets it for an empty value).
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value.empty()) {
+      unsetenv(name);
+    } else {
+      setenv(name, value.c_str(), 1);
+    }
+  }
+  ~ScopedEnv() {
+    if (had_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+class Graphics : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = e2e::test_directory(testing::UnitTest::GetInstance()->current_test_info()->name());
+    const e2e::RunResult written =
+        e2e::run("rav_phantom",
+                 {"--bins", "64", "--projections", "96", "--slices", "3", "--out", dir_.string(),
+                  "--relative"},
+                 dir_);
+    ASSERT_EQ(written.exit_code, 0) << written.out;
+    e2e::set_parameter(dir_ / "phantom.par", "DISPLAY_GRAPHICS", "YES");
+  }
+  void TearDown() override { e2e::fs::remove_all(dir_); }
+
+  path dir_;
+};
+
+TEST_F(Graphics, PngPagesWithoutADisplay) {
+  ScopedEnv no_display("DISPLAY", "");
+  const e2e::RunResult run = e2e::run("rav_vuzav", {"phantom.par", "+png"}, dir_);
+  ASSERT_EQ(run.exit_code, 0) << run.out;
+  EXPECT_NE(run.out.find("INFO: Graphics pages are written as PNG files"), std::string::npos);
+  EXPECT_NE(run.out.find("INFO: Displaying 1st stored sinogram for pass"), std::string::npos);
+  EXPECT_EQ(run.out.find("WARNING"), std::string::npos) << run.out;
+  // The first sinogram, then slice 1 (the only slice of a multiple of twenty plus one).
+  for (const char* page : {"rav_plot_0001.png", "rav_plot_0002.png"}) {
+    const std::string bytes = e2e::read_text(dir_ / page);
+    ASSERT_GT(bytes.size(), 8u) << page;
+    EXPECT_EQ(bytes.substr(1, 3), "PNG") << page;
+  }
+  EXPECT_FALSE(e2e::fs::exists(dir_ / "rav_plot_0003.png"));
+}
+
+TEST_F(Graphics, WindowUnderAPrivateXServer) {
+  vu_test::XvfbServer server;
+  if (!server.start()) GTEST_SKIP() << "no Xvfb";
+  ScopedEnv display("DISPLAY", server.display());
+  const e2e::RunResult run = e2e::run("rav_vuzav", {"phantom.par"}, dir_);
+  server.stop();
+  ASSERT_EQ(run.exit_code, 0) << run.out;
+  EXPECT_EQ(run.out.find("WARNING"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("INFO: RAV_VUZAV V1.7  FINISHED"), std::string::npos);
+  EXPECT_FALSE(e2e::fs::exists(dir_ / "rav_plot_0001.png"));
+}
+
+}  // namespace
