@@ -23,7 +23,6 @@
 // The synthesis runs the same steps backwards, each pass the inverse of its analysis pass
 // times its radix, so that the whole is N times the inverse transform.
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 #include <iterator>
 #include <string_view>

@@ -70,9 +70,9 @@ struct DirectDft {
   }
 };
 
-// Largest deviation of the packed spectrum SPEC of X from the DFT in double, over the
+// Largest deviation of the packed spectrum SPECTRUM of X from the DFT in double, over the
 // frequencies FREQS (0 .. N/2), relative to the norm of X.
-double spectrum_error(const std::vector<float>& x, const std::vector<float>& spec,
+double spectrum_error(const std::vector<float>& x, const std::vector<float>& spectrum,
                       const std::vector<std::int64_t>& freqs) {
   const auto n = static_cast<std::int64_t>(x.size());
   DirectDft dft(n);
@@ -85,12 +85,12 @@ double spectrum_error(const std::vector<float>& x, const std::vector<float>& spe
     dft.at(x, k, re, im);
     double got_re = 0.0, got_im = 0.0;
     if (k == 0) {
-      got_re = spec[0];
+      got_re = spectrum[0];
     } else if (k == n / 2) {
-      got_re = spec[1];
+      got_re = spectrum[1];
     } else {
-      got_re = spec[2 * k];
-      got_im = -spec[2 * k + 1];
+      got_re = spectrum[2 * k];
+      got_im = -spectrum[2 * k + 1];
     }
     worst = std::max(worst, std::hypot(got_re - re, got_im - im) / norm);
   }
@@ -167,12 +167,12 @@ TEST(FftValues, RandomInputsAgreeWithDftForEveryLength) {
     const std::int64_t n = std::int64_t{1} << m;
     const auto table = twiddle_table(n);
     const auto x = random_values(n, 1000 + m);
-    auto spec = x;
-    forward(spec, table);
-    const double error = spectrum_error(x, spec, frequencies(n, 77 + m));
+    auto spectrum = x;
+    forward(spectrum, table);
+    const double error = spectrum_error(x, spectrum, frequencies(n, 77 + m));
     EXPECT_LE(error, 2.0 * kEps * m) << "N = " << n;
 
-    auto back = spec;
+    auto back = spectrum;
     synthesis(back, table);
     double worst = 0.0;
     for (std::int64_t j = 0; j < n; ++j) {
@@ -187,16 +187,17 @@ TEST(FftValues, SynthesisOfRandomSpectra) {
   for (int m = 1; m <= 10; ++m) {
     const std::int64_t n = std::int64_t{1} << m;
     const auto table = twiddle_table(n);
-    const auto spec = random_values(n, 500 + m);
-    auto y = spec;
+    const auto spectrum = random_values(n, 500 + m);
+    auto y = spectrum;
     synthesis(y, table);
     DirectDft dft(n);
     for (std::int64_t j = 0; j < n; ++j) {
       // x(j) = X0 + (-1)^j X(N/2) + 2·sum Re(X(k)·exp(+2πi·jk/N)), with X(k) = s(2k) - i·s(2k+1).
-      double value = spec[0] + ((j % 2 == 0) ? 1.0 : -1.0) * (n > 1 ? spec[1] : 0.0);
+      double value = spectrum[0] + ((j % 2 == 0) ? 1.0 : -1.0) * (n > 1 ? spectrum[1] : 0.0);
       for (std::int64_t k = 1; k < n / 2; ++k) {
         const std::int64_t phase = (j * k) % n;
-        value += 2.0 * (spec[2 * k] * dft.cosines[phase] + spec[2 * k + 1] * dft.sines[phase]);
+        value += 2.0 * (spectrum[2 * k] * dft.cosines[phase] +
+                        spectrum[2 * k + 1] * dft.sines[phase]);
       }
       EXPECT_NEAR(y[j], value, 4.0 * kEps * m * std::sqrt(static_cast<double>(n)))
           << "N " << n << " j " << j;
