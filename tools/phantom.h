@@ -157,7 +157,7 @@ PhantomFlatWeights phantom_flat_weights(const PhantomScan& scan, int j);
 // Detector background and flat field (including the background) at bin k and row s (1-based),
 // in counts, before the rounding of 16-bit images; FLAT is the position in the series (0 for
 // a single flat field).
-double phantom_background(int k, int s, int bins);
+double phantom_background(int k, int s);
 double phantom_flat(int k, int s, int flat, const PhantomScan& scan);
 
 // The parameter file's lines.

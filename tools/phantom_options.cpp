@@ -49,14 +49,14 @@ std::vector<std::string> phantom_help() {
       "",
       "Options:",
       "  --out DIR            directory to write into (created if missing)",
-      "  --bins N             detector bins = slice width and height (16 to 16384; 128)",
+      "  --bins N             detector bins = slice width and height (16 to 8192; 128)",
       "  --projections N      projections over a half turn (1 to 100000; 180)",
       "  --slices N           slices, i.e. detector rows (1 to 4096; 8)",
       "  --pixel-size CM      detector pixel size in cm (0 to 10; 0.01)",
       "  --axis-offset PIX    rotation axis minus bins/2, in pixels (at most bins/4 either way; 0)",
       "  --angle-offset DEG   angle of the first projection in degrees (0)",
-      "  --horizontal         rotation axis along the image rows: images transposed,",
-      "                       ROTATION_VERTICAL = NO",
+      "  --horizontal         rotation axis along the image's first axis: each image column",
+      "                       is one slice (images transposed, ROTATION_VERTICAL = NO)",
       "  --float              32-bit float images instead of 16-bit unsigned",
       "  --noise PHOTONS      Poisson noise: photons per open-beam pixel (0: no noise)",
       "  --seed N             seed of the noise (fixed by default)",
@@ -141,7 +141,7 @@ bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions&
       }
       options.out = value;
     } else if (name == "--bins") {
-      ok = whole(16, 16384, options.bins);
+      ok = whole(16, 8192, options.bins);
     } else if (name == "--projections") {
       ok = whole(1, 100000, options.projections);
     } else if (name == "--slices") {

@@ -143,7 +143,7 @@ PhantomFlatWeights phantom_flat_weights(const PhantomScan& scan, int j) {
   return weights;
 }
 
-double phantom_background(int k, int s, int /*bins*/) {
+double phantom_background(int k, int s) {
   return kPhantomDark + 8.0 * std::sin(0.37 * k) + 4.0 * std::cos(0.81 * s);
 }
 
@@ -156,7 +156,7 @@ double phantom_flat(int k, int s, int flat, const PhantomScan& scan) {
   const double t = o.flat_series >= 2 ? static_cast<double>(flat) / (o.flat_series - 1) : 0.0;
   const double gain = (1.0 - 0.12 * xn * xn + 0.02 * std::cos(0.9 * s)) * (1.0 - 0.10 * t) *
                       (1.0 + 0.04 * t * xn);
-  return phantom_background(k, s, o.bins) + kPhantomOpen * gain;
+  return phantom_background(k, s) + kPhantomOpen * gain;
 }
 
 std::vector<std::string> phantom_parameter_lines(const PhantomScan& scan) {
@@ -250,26 +250,41 @@ bool phantom_write_scan(const PhantomOptions& options) {
   const int height = o.horizontal ? bins : slices;
   const int flats = o.flat_series >= 2 ? o.flat_series : 1;
 
+  // Refuse a scan that cannot fit on the disk before writing any of it.
+  const double image_bytes = 1024.0 + static_cast<double>(pixels) * (o.as_float ? 4.0 : 2.0);
+  const double needed = (o.projections + 1.0 + flats) * image_bytes +
+                        4.0 * static_cast<double>(bins) * bins * slices;
+  const fs::space_info space = fs::space(o.out, error);
+  if (!error && needed > static_cast<double>(space.available)) {
+    char text[160];
+    std::snprintf(text, sizeof text, "The scan needs %.0f MB but only %.0f MB are free in ",
+                  needed / 1048576.0, static_cast<double>(space.available) / 1048576.0);
+    return fail(text + o.out);
+  }
+
   // Background and flat fields as stored: the projections are made from the stored values so
   // that the correction recovers the line integrals up to the rounding of the projection.
   std::vector<float> background(pixels);
   for (int s = 1; s <= slices; ++s) {
     for (int k = 1; k <= bins; ++k) {
-      background[image_index(scan, k, s)] = stored_value(phantom_background(k, s, bins), o.as_float);
+      background[image_index(scan, k, s)] = stored_value(phantom_background(k, s), o.as_float);
     }
   }
   if (!write_image(dir + "background.zlf", o.as_float, width, height, background)) return false;
-  std::vector<std::vector<float>> flat(static_cast<std::size_t>(flats), std::vector<float>(pixels));
-  for (int m = 0; m < flats; ++m) {
+  auto flat_image = [&](int m) {
+    std::vector<float> flat(pixels);
     for (int s = 1; s <= slices; ++s) {
       for (int k = 1; k <= bins; ++k) {
-        flat[m][image_index(scan, k, s)] = stored_value(phantom_flat(k, s, m, scan), o.as_float);
+        flat[image_index(scan, k, s)] = stored_value(phantom_flat(k, s, m, scan), o.as_float);
       }
     }
+    return flat;
+  };
+  for (int m = 0; m < flats; ++m) {
     const std::string name =
         flats > 1 ? numbered_name(dir + "flat_", m * scan.ff_interval, scan.ff_digits)
                   : dir + "flat.zlf";
-    if (!write_image(name, o.as_float, width, height, flat[m])) return false;
+    if (!write_image(name, o.as_float, width, height, flat_image(m))) return false;
   }
 
   // Cross-sections of the placed head at the z sub-samples of every slice.
@@ -286,16 +301,22 @@ bool phantom_write_scan(const PhantomOptions& options) {
   std::vector<double> row(static_cast<std::size_t>(bins));
   std::vector<float> image(pixels);
   std::int64_t absorbed = 0;
+  // The two flat fields between which the current projection lies.
+  int loaded_a = -1, loaded_b = -1;
+  std::vector<float> flat_a, flat_b;
   for (int j = 1; j <= o.projections; ++j) {
     const double theta = phantom_angle(scan, j);
     const PhantomFlatWeights w = phantom_flat_weights(scan, j);
+    if (w.flat_a != loaded_a) flat_a = w.flat_a == loaded_b ? flat_b : flat_image(w.flat_a);
+    if (w.flat_b != loaded_b) flat_b = w.flat_b == w.flat_a ? flat_a : flat_image(w.flat_b);
+    loaded_a = w.flat_a;
+    loaded_b = w.flat_b;
     for (int s = 1; s <= slices; ++s) {
       phantom_projection_row(sections[s - 1], theta, scan.axis, o.subsamples, o.pixel_cm, row);
       for (int k = 1; k <= bins; ++k) {
         const std::size_t index = image_index(scan, k, s);
         const double dark = background[index];
-        const double open = (1.0 - w.f) * (flat[w.flat_a][index] - dark) +
-                            w.f * (flat[w.flat_b][index] - dark);
+        const double open = (1.0 - w.f) * (flat_a[index] - dark) + w.f * (flat_b[index] - dark);
         double signal = open * std::exp(-row[k - 1]);
         if (o.noise > 0.0) {
           // Photon counting: the open beam kPhantomOpen stands for o.noise photons.

@@ -13,6 +13,9 @@
 //   within half a count for 16-bit ones. Its scale factor (pi/2) / NUM_PROJECTIONS x
 //   (1 cm / pixel size), with the ramp filter 2|f| and the sum over a half turn, then gives mu
 //   in 1/cm at every slice pixel: the same quantity as the ground truth.
+//   With --noise N the open beam stands for N photons and each projection value is a Poisson
+//   count scaled back to grey levels; background and flat fields stay noiseless, as if
+//   averaged over many frames.
 //
 // Geometry (the reconstruction's own)
 //   Slice pixel (i, r) has its centre at (i - 0.5, r - 0.5); the rotation axis is the point
@@ -34,6 +37,7 @@
 //   1/cm averaged over the voxel's sub-samples, zero outside the head) and truth.raw.info.
 //   The parameter file names recon.raw as the reconstruction's output in the same layout.
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -56,5 +60,10 @@ int main(int argc, char** argv) {
     for (const std::string& line : phantom_help()) UT_WRITE(line, status);
     return 0;
   }
-  return phantom_write_scan(options) ? 0 : 1;
+  try {
+    return phantom_write_scan(options) ? 0 : 1;
+  } catch (const std::bad_alloc&) {
+    UT_WRITE("ERROR: Not enough memory for a scan of this size", status);
+    return 1;
+  }
 }

@@ -532,8 +532,8 @@ TEST(PhantomOptionsTest, BadOptionsAreRefused) {
       {{"--out", "d", "--colour"}, "Unknown option: --colour"},
       {{"--out", "d", "stray"}, "Unknown option: stray"},
       {{"--out", "d", "--bins"}, "Option --bins needs a value"},
-      {{"--out", "d", "--bins", "12"}, "Option --bins needs a whole number from 16 to 16384, not: 12"},
-      {{"--out", "d", "--bins", "64x"}, "Option --bins needs a whole number from 16 to 16384, not: 64x"},
+      {{"--out", "d", "--bins", "12"}, "Option --bins needs a whole number from 16 to 8192, not: 12"},
+      {{"--out", "d", "--bins", "64x"}, "Option --bins needs a whole number from 16 to 8192, not: 64x"},
       {{"--out", "d", "--projections", "0"},
        "Option --projections needs a whole number from 1 to 100000, not: 0"},
       {{"--out", "d", "--pixel-size", "0"}, "Option --pixel-size needs a size above 0 cm, not: 0"},
@@ -568,7 +568,7 @@ TEST(PhantomProgram, ExitCodesAndMessages) {
   std::string output;
   EXPECT_EQ(run("--bins 8 --out /tmp/never", output), 1);
   EXPECT_EQ(output,
-            "ERROR: Option --bins needs a whole number from 16 to 16384, not: 8\n"
+            "ERROR: Option --bins needs a whole number from 16 to 8192, not: 8\n"
             "       (rav_phantom --help lists the options)\n");
   EXPECT_EQ(run("--help", output), 0);
   EXPECT_EQ(output.rfind("Usage: rav_phantom --out DIR [options]\n", 0), 0U);
