@@ -1,6 +1,7 @@
 // Back-projection of one sinogram into one slice, nearest detector bin.
 #include <string_view>
 
+#include "rav_kernels.h"
 #include "rav_numerics.h"
 #include "ut.h"
 
@@ -11,5 +12,11 @@ constexpr std::string_view kRoutine = "Subroutine RAV_BACKPROJECT_1NEAREST V0.1 
 void RAV_BACKPROJECT_1NEAREST(const RavGeometry& geometry, std::span<const float> SINOGRAM,
                               std::span<float> SLICE, std::int32_t& status) {
   if (st_bad(status, kRoutine)) return;
-  rav_backproject_reference<RavInterpolation::NEAREST, 1>(geometry, {SINOGRAM}, {SLICE});
+  if (rav_kernel_target() == RavKernelTarget::REFERENCE) {
+    rav_backproject_reference<RavInterpolation::NEAREST, 1>(geometry, {SINOGRAM}, {SLICE});
+    return;
+  }
+  const float* sinograms[2] = {SINOGRAM.data(), nullptr};
+  float* slices[2] = {SLICE.data(), nullptr};
+  rav_kernel_backproject_slices(RavKernelMethod::NEAREST, geometry, 1, sinograms, slices);
 }

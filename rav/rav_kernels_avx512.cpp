@@ -1,0 +1,344 @@
+// The AVX-512 back-projection kernels: sixteen rows of a slice at a time, one row per lane.
+//
+// For a block of sixteen rows the pixels are copied into an interleaved buffer (column x of the
+// block is sixteen consecutive floats, one per row), every projection is added, and the pixels go
+// back. Per projection each lane starts at the position of its row's first pixel inside the
+// limits and advances by one addition per column, exactly as the reference loop does; lanes
+// whose row has not started, or has ended, at the current column are masked off and keep their
+// position. Only the functions marked RAV_AVX512 use the instruction set, and they are reached
+// only when the processor reports it.
+// GCC 12 takes the deliberately undefined source of the unmasked intrinsics for an uninitialised
+// value.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "rav_kernels.h"
+
+#define RAV_AVX512 __attribute__((target("avx512f")))
+
+namespace {
+
+constexpr int kLanes = 16;
+constexpr std::int32_t kNever = std::numeric_limits<std::int32_t>::max() / 2;
+
+// A block of up to sixteen rows and the columns its pixels occupy.
+struct RowBlock {
+  std::int32_t first_row = 0;  // local row of lane 0 (1-based)
+  std::int32_t rows = 0;       // lanes holding a row of the block
+  std::int32_t x_low = 0, x_high = -1;   // union of the rows' column ranges
+  std::int32_t full_low = 0, full_high = -1;  // columns where every lane is inside its row
+  alignas(64) std::int32_t xs[kLanes];
+  alignas(64) std::int32_t xe[kLanes];
+  alignas(64) float ia[kLanes];  // (i - 0.5) - A of each row's first pixel
+  alignas(64) float ra[kLanes];  // (r - 0.5) - A of each row
+};
+
+// Sets up BLOCK for the rows FIRST .. FIRST + 15 (at most LAST_ROW). False when no pixel of
+// those rows lies inside the limits.
+bool prepare_block(const RavGeometry& g, std::int32_t first, RowBlock& block) {
+  block.first_row = first;
+  block.rows = std::min(kLanes, g.LAST_ROW - first + 1);
+  block.x_low = kNever;
+  block.x_high = -kNever;
+  std::int32_t max_start = -kNever, min_end = kNever;
+  const float A = g.AXIS_POSITION;
+  for (int l = 0; l < kLanes; ++l) {
+    std::int32_t xs = kNever, xe = -kNever;
+    if (l < block.rows) {
+      const std::int32_t y = first + l;
+      xs = g.X_STARTS[static_cast<std::size_t>(y - 1)];
+      xe = g.X_ENDS[static_cast<std::size_t>(y - 1)];
+      if (xe < xs) {
+        xs = kNever;
+        xe = -kNever;
+      }
+    }
+    block.xs[l] = xs;
+    block.xe[l] = xe;
+    max_start = std::max(max_start, xs);
+    min_end = std::min(min_end, xe);
+    if (xe >= xs) {
+      block.x_low = std::min(block.x_low, xs);
+      block.x_high = std::max(block.x_high, xe);
+      const auto i = static_cast<float>(g.X_START + xs - 1);
+      const auto r = static_cast<float>(g.Y_START + first + l - 1);
+      block.ia[l] = (i - 0.5f) - A;
+      block.ra[l] = (r - 0.5f) - A;
+    } else {
+      block.ia[l] = 0.0f;
+      block.ra[l] = 0.0f;
+    }
+  }
+  if (block.x_high < block.x_low) return false;
+  if (max_start <= min_end) {
+    block.full_low = max_start;
+    block.full_high = min_end;
+  } else {  // some lane never active: every column is masked
+    block.full_low = block.x_high + 1;
+    block.full_high = block.x_high;
+  }
+  return true;
+}
+
+// Interleaved pixels of a block: column x (from x_low) of lane l at T[(x - x_low)·16 + l].
+void gather_rows(const RavGeometry& g, const RowBlock& b, const float* slice, float* T) {
+  const std::int64_t width = b.x_high - b.x_low + 1;
+  std::memset(T, 0, static_cast<std::size_t>(width) * kLanes * sizeof(float));
+  for (int l = 0; l < b.rows; ++l) {
+    if (b.xe[l] < b.xs[l]) continue;
+    const float* row = slice + static_cast<std::int64_t>(b.first_row + l - 1) * g.NUM_X;
+    for (std::int32_t x = b.xs[l]; x <= b.xe[l]; ++x) {
+      T[static_cast<std::int64_t>(x - b.x_low) * kLanes + l] = row[x - 1];
+    }
+  }
+}
+
+void scatter_rows(const RavGeometry& g, const RowBlock& b, const float* T, float* slice) {
+  for (int l = 0; l < b.rows; ++l) {
+    if (b.xe[l] < b.xs[l]) continue;
+    float* row = slice + static_cast<std::int64_t>(b.first_row + l - 1) * g.NUM_X;
+    for (std::int32_t x = b.xs[l]; x <= b.xe[l]; ++x) {
+      row[x - 1] = T[static_cast<std::int64_t>(x - b.x_low) * kLanes + l];
+    }
+  }
+}
+
+// The address one float before P: gathers with 1-based bin numbers as indices read from it.
+const float* one_before(const float* p) {
+  return reinterpret_cast<const float*>(reinterpret_cast<std::uintptr_t>(p) - sizeof(float));
+}
+
+// Along a column of sixteen rows the bins read lie close together (sixteen rows span at most
+// sixteen bins, plus the small drift between the lanes' running sums), so they can be picked out
+// of a window of 32 consecutive values by one permutation instead of a gather. The window is
+// centred on the bin of lane 8 and kept inside the projection; a column with a bin outside it
+// (near the ends of the detector, where the window cannot be centred) is gathered instead.
+struct Window {
+  std::int32_t lowest;   // first allowed window start (bin 1)
+  std::int32_t highest;  // last allowed window start (bins - 31)
+};
+
+// First bin of the window for the bins K (1-based).
+RAV_AVX512 inline std::int32_t window_start(__m512i k, const Window& range) {
+  const std::int32_t centre = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(k, 2));
+  return std::clamp(centre - 15, range.lowest, range.highest);
+}
+
+// Adds the value of one projection at the positions U (for the lanes in MASK, or all) to the
+// interleaved pixels at T, for NS sinograms whose pixel buffers lie STRIDE floats apart.
+// WINDOWED: the unmasked columns take their values from a window of 32 bins where they can.
+template <RavKernelMethod METHOD, int NS, bool MASKED, bool WINDOWED = false>
+RAV_AVX512 inline void add_column(__m512 u, __mmask16 mask, const float* const base[2],
+                                  float* t, std::int64_t stride, const Window* range = nullptr) {
+  if constexpr (METHOD == RavKernelMethod::LINEAR) {
+    const __m512i k = _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(0.50001f)));
+    const __m512 w =
+        _mm512_add_ps(_mm512_sub_ps(u, _mm512_cvtepi32_ps(k)), _mm512_set1_ps(0.5f));
+    const __m512 w1 = _mm512_sub_ps(_mm512_set1_ps(1.0f), w);
+    bool windowed = false;
+    std::int32_t start = 0;
+    __m512i idx = k;
+    if constexpr (WINDOWED) {
+      start = window_start(k, *range);
+      idx = _mm512_sub_epi32(k, _mm512_set1_epi32(start));
+      // Both idx and idx + 1 must lie in 0 .. 31.
+      windowed = _mm512_cmpgt_epu32_mask(idx, _mm512_set1_epi32(30)) == 0;
+    }
+    const __m512i idx1 = _mm512_add_epi32(idx, _mm512_set1_epi32(1));
+    for (int n = 0; n < NS; ++n) {
+      // base[n] is bin 0: P(k) at base[n] + k, P(k + 1) one further.
+      __m512 left, right;
+      if (windowed) {
+        const __m512 lo = _mm512_loadu_ps(base[n] + start);
+        const __m512 hi = _mm512_loadu_ps(base[n] + start + 16);
+        left = _mm512_permutex2var_ps(lo, idx, hi);
+        right = _mm512_permutex2var_ps(lo, idx1, hi);
+      } else if constexpr (MASKED) {
+        left = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), mask, k, base[n], 4);
+        right = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), mask, k, base[n] + 1, 4);
+      } else {
+        left = _mm512_i32gather_ps(k, base[n], 4);
+        right = _mm512_i32gather_ps(k, base[n] + 1, 4);
+      }
+      const __m512 value = _mm512_add_ps(_mm512_mul_ps(w1, left), _mm512_mul_ps(w, right));
+      float* tn = t + n * stride;
+      const __m512 old = _mm512_load_ps(tn);
+      if constexpr (MASKED) {
+        _mm512_store_ps(tn, _mm512_mask_add_ps(old, mask, old, value));
+      } else {
+        _mm512_store_ps(tn, _mm512_add_ps(old, value));
+      }
+    }
+  } else {
+    __m512i k;
+    if constexpr (METHOD == RavKernelMethod::NEAREST) {
+      k = _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(1.0f)));
+    } else {
+      k = _mm512_cvttps_epi32(u);
+    }
+    bool windowed = false;
+    std::int32_t start = 0;
+    __m512i idx = k;
+    if constexpr (WINDOWED) {
+      start = window_start(k, *range);
+      idx = _mm512_sub_epi32(k, _mm512_set1_epi32(start));
+      windowed = _mm512_cmpgt_epu32_mask(idx, _mm512_set1_epi32(31)) == 0;
+    }
+    for (int n = 0; n < NS; ++n) {
+      __m512 value;
+      if (windowed) {
+        const __m512 lo = _mm512_loadu_ps(base[n] + start);
+        const __m512 hi = _mm512_loadu_ps(base[n] + start + 16);
+        value = _mm512_permutex2var_ps(lo, idx, hi);
+      } else if constexpr (MASKED) {
+        value = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), mask, k, base[n], 4);
+      } else {
+        value = _mm512_i32gather_ps(k, base[n], 4);
+      }
+      float* tn = t + n * stride;
+      const __m512 old = _mm512_load_ps(tn);
+      if constexpr (MASKED) {
+        _mm512_store_ps(tn, _mm512_mask_add_ps(old, mask, old, value));
+      } else {
+        _mm512_store_ps(tn, _mm512_add_ps(old, value));
+      }
+    }
+  }
+}
+
+// Columns FROM .. TO (inclusive) of one projection with lanes masked by their column ranges.
+template <RavKernelMethod METHOD, int NS>
+RAV_AVX512 inline __m512 masked_columns(__m512 u, __m512 step, const RowBlock& b, std::int32_t from,
+                                        std::int32_t to, const float* const base[2], float* T,
+                                        std::int64_t stride) {
+  const __m512i xs = _mm512_load_si512(b.xs);
+  const __m512i xe = _mm512_load_si512(b.xe);
+  float* t = T + static_cast<std::int64_t>(from - b.x_low) * kLanes;
+  for (std::int32_t x = from; x <= to; ++x, t += kLanes) {
+    const __m512i xv = _mm512_set1_epi32(x);
+    const __mmask16 mask = _mm512_cmple_epi32_mask(xs, xv) & _mm512_cmple_epi32_mask(xv, xe);
+    add_column<METHOD, NS, true>(u, mask, base, t, stride);
+    u = _mm512_mask_add_ps(u, mask, u, step);
+  }
+  return u;
+}
+
+template <RavKernelMethod METHOD, int NS>
+RAV_AVX512 void backproject_block(const RavGeometry& g, std::int32_t OV, const RowBlock& b,
+                                  std::span<const RavKernelProjection> projections, float* T,
+                                  std::int64_t stride) {
+  const __m512 ia = _mm512_load_ps(b.ia);
+  const __m512 ra = _mm512_load_ps(b.ra);
+  const __m512 A = _mm512_set1_ps(g.AXIS_POSITION);
+  const float ov = static_cast<float>(OV);
+  const std::int64_t bins = g.NUM_BINS;
+  // Windows of 32 bins for the nearest and linear kernels (the fine samples of the oversampled
+  // one lie too far apart along a column); window starts keep the 32 values inside the
+  // projection.
+  const bool windowed = METHOD != RavKernelMethod::FINE && bins >= 32;
+  const Window range{1, static_cast<std::int32_t>(bins) - 31};
+  for (std::size_t p = 0; p < projections.size(); ++p) {
+    const RavKernelProjection& proj = projections[p];
+    // Bring the next projection towards the core while this one is added.
+    if (p + 1 < projections.size()) {
+      const std::int64_t values = METHOD == RavKernelMethod::FINE ? bins * OV : bins;
+      for (int n = 0; n < NS; ++n) {
+        const char* next = reinterpret_cast<const char*>(projections[p + 1].data[n]);
+        for (std::int64_t off = 0; off < values * 4; off += 64) {
+          _mm_prefetch(next + off, _MM_HINT_T0);
+        }
+      }
+    }
+    const __m512 c = _mm512_set1_ps(proj.c);
+    const __m512 s = _mm512_set1_ps(proj.s);
+    // Position of each row's first pixel, as the reference forms it.
+    __m512 u = _mm512_add_ps(_mm512_sub_ps(_mm512_mul_ps(ia, c), _mm512_mul_ps(ra, s)), A);
+    __m512 step = c;
+    const float* base[2] = {nullptr, nullptr};
+    for (int n = 0; n < NS; ++n) base[n] = one_before(proj.data[n]);
+    if constexpr (METHOD == RavKernelMethod::FINE) {
+      const __m512 ovv = _mm512_set1_ps(ov);
+      u = _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(u, _mm512_set1_ps(0.5f)), ovv),
+                        _mm512_set1_ps(0.99999f));
+      step = _mm512_set1_ps(proj.c * ov);
+    }
+    // Columns where some lane is outside its row, then those where all are inside, then the
+    // rest.
+    const std::int32_t ramp_end = std::min(b.full_low - 1, b.x_high);
+    u = masked_columns<METHOD, NS>(u, step, b, b.x_low, ramp_end, base, T, stride);
+    float* t = T + static_cast<std::int64_t>(b.full_low - b.x_low) * kLanes;
+    if (windowed) {
+      for (std::int32_t x = b.full_low; x <= b.full_high; ++x, t += kLanes) {
+        add_column<METHOD, NS, false, true>(u, 0xFFFF, base, t, stride, &range);
+        u = _mm512_add_ps(u, step);
+      }
+    } else {
+      for (std::int32_t x = b.full_low; x <= b.full_high; ++x, t += kLanes) {
+        add_column<METHOD, NS, false>(u, 0xFFFF, base, t, stride);
+        u = _mm512_add_ps(u, step);
+      }
+    }
+    u = masked_columns<METHOD, NS>(u, step, b, std::max(b.full_high + 1, ramp_end + 1),
+                                   b.x_high, base, T, stride);
+  }
+}
+
+// A per-thread buffer of at least COUNT floats aligned to 64 bytes.
+float* block_buffer(std::int64_t count) {
+  thread_local std::vector<float> storage;
+  const std::size_t need = static_cast<std::size_t>(count) + kLanes;
+  if (storage.size() < need) storage.assign(need, 0.0f);
+  auto address = reinterpret_cast<std::uintptr_t>(storage.data());
+  address = (address + 63) & ~std::uintptr_t{63};
+  return reinterpret_cast<float*>(address);
+}
+
+template <RavKernelMethod METHOD, int NS>
+void backproject(const RavGeometry& g, std::int32_t OV,
+                 std::span<const RavKernelProjection> projections, float* const slices[2]) {
+  RowBlock block;
+  for (std::int32_t first = g.FIRST_ROW; first <= g.LAST_ROW; first += kLanes) {
+    if (!prepare_block(g, first, block)) continue;
+    const std::int64_t stride = static_cast<std::int64_t>(block.x_high - block.x_low + 1) * kLanes;
+    float* T = block_buffer(stride * NS);
+    for (int n = 0; n < NS; ++n) gather_rows(g, block, slices[n], T + n * stride);
+    backproject_block<METHOD, NS>(g, OV, block, projections, T, stride);
+    for (int n = 0; n < NS; ++n) scatter_rows(g, block, T + n * stride, slices[n]);
+  }
+}
+
+template <RavKernelMethod METHOD>
+void backproject_ns(const RavGeometry& g, std::int32_t OV,
+                    std::span<const RavKernelProjection> projections, int NS,
+                    float* const slices[2]) {
+  if (NS == 2) {
+    backproject<METHOD, 2>(g, OV, projections, slices);
+  } else {
+    backproject<METHOD, 1>(g, OV, projections, slices);
+  }
+}
+
+}  // namespace
+
+void rav_kernel_backproject_avx512(RavKernelMethod method, const RavGeometry& geometry,
+                                   std::int32_t OV,
+                                   std::span<const RavKernelProjection> projections, int NS,
+                                   float* const slices[2]) {
+  switch (method) {
+    case RavKernelMethod::NEAREST:
+      backproject_ns<RavKernelMethod::NEAREST>(geometry, OV, projections, NS, slices);
+      break;
+    case RavKernelMethod::LINEAR:
+      backproject_ns<RavKernelMethod::LINEAR>(geometry, OV, projections, NS, slices);
+      break;
+    case RavKernelMethod::FINE:
+      backproject_ns<RavKernelMethod::FINE>(geometry, OV, projections, NS, slices);
+      break;
+  }
+}
