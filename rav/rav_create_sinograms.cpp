@@ -90,9 +90,12 @@ void add_times(float elapsed_before, float cpu_before, float& elapsed_sum, float
 }
 
 // Corrects N values of one image row: background, flat field, minus the logarithm (or not),
-// scale. Returns how many values had to be raised to the logarithm's floor.
+// scale. Returns how many values had to be raised to the logarithm's floor; NOT_FINITE counts
+// the results that are still no finite number (an infinite or NaN pixel): they are set to 0,
+// since one of them would spread over the whole slice through the filter.
 std::int64_t correct_row(const ParameterSet& p, std::int64_t offset, std::int32_t n,
-                         float flat_weight, float SINOGRAM_SCALE, ImageBuffers& images) {
+                         float flat_weight, float SINOGRAM_SCALE, ImageBuffers& images,
+                         std::int64_t& not_finite) {
   float* image = images.IMAGE_DATA.data() + offset;
   if (p.SUBTRACT_BACKGROUND) {
     const float* background = images.BACKGROUND_DATA.data() + offset;
@@ -122,19 +125,26 @@ std::int64_t correct_row(const ParameterSet& p, std::int64_t offset, std::int32_
   } else {
     for (std::int32_t i = 0; i < n; ++i) image[i] = image[i] * SINOGRAM_SCALE;
   }
+  for (std::int32_t i = 0; i < n; ++i) {
+    if (!std::isfinite(image[i])) {
+      image[i] = 0.0F;
+      ++not_finite;
+    }
+  }
   return raised;
 }
 
 // Corrects the XNUM x YNUM region of projection J held in IMAGE_DATA and stores it into every
-// sinogram of the pass. Returns how many values had to be raised to the logarithm's floor.
+// sinogram of the pass. Returns how many values had to be raised to the logarithm's floor and
+// adds the values that were set to 0 as not finite to NOT_FINITE.
 std::int64_t store_projection(const ParameterSet& p, const SinogramPass& pass,
                               std::int32_t xnum, std::int32_t ynum, std::int32_t j,
                               float flat_weight, float SINOGRAM_SCALE, ImageBuffers& images,
-                              std::span<float> SINOGRAMS) {
+                              std::span<float> SINOGRAMS, std::int64_t& not_finite) {
   std::int64_t raised = 0;
   for (std::int32_t y = 0; y < ynum; ++y) {
     raised += correct_row(p, std::int64_t{y} * pass.DATA_DIM_1, xnum, flat_weight,
-                          SINOGRAM_SCALE, images);
+                          SINOGRAM_SCALE, images, not_finite);
   }
   const float* image = images.IMAGE_DATA.data();
 
@@ -236,6 +246,7 @@ void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, Recon
   std::int32_t IMAGES_SINCE_FLATFIELD = 0;
   std::int32_t NEXT_FLATFIELD = p.FF_NUM_FIRST_IMAGE + p.FF_FILE_INTERVAL;
   std::int64_t raised = 0;
+  std::int64_t not_finite = 0;
   const Region region = pass_region(p, pass);
   // Exactly NUM_PROJECTIONS images: with an interval above 1 the series may name one more
   // image than the sinograms have rows for, and that one is not read.
@@ -271,7 +282,7 @@ void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, Recon
       const float flat_weight = static_cast<float>(IMAGES_SINCE_FLATFIELD) /
                                 static_cast<float>(p.FF_FILE_INTERVAL);
       raised += store_projection(p, pass, xnum, ynum, j, flat_weight, SINOGRAM_SCALE, images,
-                                 SINOGRAMS);
+                                 SINOGRAMS, not_finite);
       add_times(elapsed, cpu, times.ELAPSE_SINOGRAMS, times.CPU_SINOGRAMS, status);
     }
     ++IMAGES_SINCE_FLATFIELD;
@@ -286,6 +297,11 @@ void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, Recon
     UT_WRITE("WARNING: " + std::to_string(raised) +
                  " corrected values were not above " + floor_text +
                  " and were raised to it before the logarithm",
+             status);
+  }
+  if (not_finite > 0) {
+    UT_WRITE("WARNING: " + std::to_string(not_finite) +
+                 " corrected values were not finite (infinite or NaN pixels) and were set to 0",
              status);
   }
 
