@@ -62,33 +62,16 @@ TEST(PhantomChord, CircleAndEllipseClosedForms) {
   }
   EXPECT_EQ(phantom_chord(e, 0.0, 29.9, 50.0), 0.0);
   EXPECT_EQ(phantom_chord(e, kPi / 2.0, 100.0 - 75.1, 50.0), 0.0);
-}
 
-TEST(PhantomChord, RotatedEllipsoidMatchesNumericalIntegration) {
-  // One rotated ellipsoid off the axis, cut at two heights, rays at several angles.
-  const std::vector<PhantomEllipsoid> one = {{57.0, 41.0, 10.0, 14.0, 6.0, 8.0, 0.6, 0.25}};
-  for (double z : {10.0, 14.5}) {
-    const std::vector<PhantomEllipse> section = phantom_cross_section(one, z);
-    ASSERT_EQ(section.size(), 1U);
-    for (double degrees : {0.0, 17.0, 90.0, 133.0, 250.0}) {
-      const double theta = degrees * kPi / 180.0;
-      for (double u : {38.0, 45.3, 50.0, 57.7, 66.0}) {
-        const double expected = integrate_ray(one, theta, u, 50.0, z, 60.0, 60000);
-        EXPECT_NEAR(phantom_line_sum(section, theta, u, 50.0), expected, 1e-3)
-            << "z " << z << " angle " << degrees << " u " << u;
-      }
-    }
-  }
-  // Above the ellipsoid nothing is left; at its top the section is a point.
-  EXPECT_TRUE(phantom_cross_section(one, 18.01).empty());
-  // A sphere cut at height dz: chord 2 sqrt(R^2 - s^2 - dz^2).
+  // A sphere cut at height dz: chord 2 sqrt(R^2 - s^2 - dz^2); nothing above it.
   const std::vector<PhantomEllipsoid> sphere = {{50.0, 50.0, 0.0, 5.0, 5.0, 5.0, 0.0, 1.0}};
-  const auto cut = phantom_cross_section(sphere, 3.0);
-  EXPECT_NEAR(phantom_line_sum(cut, 0.3, 51.0, 50.0), 2.0 * std::sqrt(25.0 - 1.0 - 9.0), 1e-12);
+  EXPECT_NEAR(phantom_line_sum(phantom_cross_section(sphere, 3.0), 0.3, 51.0, 50.0),
+              2.0 * std::sqrt(25.0 - 1.0 - 9.0), 1e-12);
+  EXPECT_TRUE(phantom_cross_section(sphere, 5.01).empty());
 }
 
 TEST(PhantomChord, HeadLineIntegralsMatchNumericalIntegration) {
-  // The whole head, overlapping ellipses included, off-centre axis.
+  // The whole head (rotated and overlapping ellipsoids) cut at several heights, off-centre axis.
   const double axis = 70.5;
   const std::vector<PhantomEllipsoid> head = placed_head(128, 8, axis);
   for (double z : {3.9, 4.05, 7.2}) {
@@ -132,19 +115,6 @@ TEST(PhantomProjection, BinsAverageSubSamplesAndPlanes) {
   ASSERT_EQ(planes.size(), 4U);
   EXPECT_DOUBLE_EQ(planes[0], 2.125);
   EXPECT_DOUBLE_EQ(planes[3], 2.875);
-}
-
-TEST(PhantomProjection, EveryAngleCarriesTheSameMass) {
-  // The integral over u of the line integrals is mu x area (x pixel size) for any angle.
-  const PhantomEllipse e{61.0, 66.0, 20.0, 9.0, 0.4, 0.3};
-  const double mass = 0.3 * kPi * 20.0 * 9.0 * 0.01;
-  for (double degrees : {0.0, 10.0, 45.0, 90.0, 120.0, 179.0}) {
-    std::vector<double> p(128);
-    phantom_projection_row({{e}}, degrees * kPi / 180.0, 64.0, 4, 0.01, p);
-    double sum = 0.0;
-    for (double value : p) sum += value;
-    EXPECT_NEAR(sum, mass, 2e-3 * mass) << degrees;  // midpoint rule over the bins
-  }
 }
 
 TEST(PhantomTruth, VoxelsAverageThePointAttenuation) {
