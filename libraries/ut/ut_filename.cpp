@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <climits>
+
 #include "ut.h"
 
 void UT_FILENAME(std::string_view prefix, std::int32_t number, bool fixed_width,
@@ -19,7 +22,10 @@ void UT_FILENAME(std::string_view prefix, std::int32_t number, bool fixed_width,
       overflow = true;
       return;
     } else {
-      digits.insert(0, width - digits.size(), '0');  // before a minus sign too
+      // Before a minus sign too. No file name is longer than the system's path limit, so the
+      // zeros stop there: an absurd width would otherwise build a name of gigabytes.
+      const std::size_t padded = std::min<std::size_t>(width, PATH_MAX);
+      if (padded > digits.size()) digits.insert(0, padded - digits.size(), '0');
     }
   }
   file_name = std::string(prefix.substr(0, static_cast<std::size_t>(SLEN(prefix)))) + digits +
