@@ -124,10 +124,26 @@ struct Window {
   std::int32_t highest;  // last allowed window start (bins - 31)
 };
 
-// First bin of the window for the bins K (1-based).
-RAV_AVX512 inline std::int32_t window_start(__m512i k, const Window& range) {
-  const std::int32_t centre = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(k, 2));
-  return std::clamp(centre - 15, range.lowest, range.highest);
+// First bin of the window for the bins K (1-based) of the lanes in MASK: centred on lane 8 when
+// every lane counts, else starting at the lowest bin of the lanes that count.
+template <bool MASKED>
+RAV_AVX512 inline std::int32_t window_start(__m512i k, __mmask16 mask, const Window& range) {
+  if constexpr (MASKED) {
+    return std::clamp(_mm512_mask_reduce_min_epi32(mask, k), range.lowest, range.highest);
+  } else {
+    const std::int32_t centre = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(k, 2));
+    return std::clamp(centre - 15, range.lowest, range.highest);
+  }
+}
+
+// Whether the window indices IDX of the lanes in MASK (or all) lie in 0 .. LAST.
+template <bool MASKED>
+RAV_AVX512 inline bool window_holds(__m512i idx, __mmask16 mask, int last) {
+  if constexpr (MASKED) {
+    return _mm512_mask_cmpgt_epu32_mask(mask, idx, _mm512_set1_epi32(last)) == 0;
+  } else {
+    return _mm512_cmpgt_epu32_mask(idx, _mm512_set1_epi32(last)) == 0;
+  }
 }
 
 // Adds the value of one projection at the positions U (for the lanes in MASK, or all) to the
@@ -145,10 +161,10 @@ RAV_AVX512 inline void add_column(__m512 u, __mmask16 mask, const float* const b
     std::int32_t start = 0;
     __m512i idx = k;
     if constexpr (WINDOWED) {
-      start = window_start(k, *range);
+      start = window_start<MASKED>(k, mask, *range);
       idx = _mm512_sub_epi32(k, _mm512_set1_epi32(start));
       // Both idx and idx + 1 must lie in 0 .. 31.
-      windowed = _mm512_cmpgt_epu32_mask(idx, _mm512_set1_epi32(30)) == 0;
+      windowed = window_holds<MASKED>(idx, mask, 30);
     }
     const __m512i idx1 = _mm512_add_epi32(idx, _mm512_set1_epi32(1));
     for (int n = 0; n < NS; ++n) {
@@ -186,9 +202,9 @@ RAV_AVX512 inline void add_column(__m512 u, __mmask16 mask, const float* const b
     std::int32_t start = 0;
     __m512i idx = k;
     if constexpr (WINDOWED) {
-      start = window_start(k, *range);
+      start = window_start<MASKED>(k, mask, *range);
       idx = _mm512_sub_epi32(k, _mm512_set1_epi32(start));
-      windowed = _mm512_cmpgt_epu32_mask(idx, _mm512_set1_epi32(31)) == 0;
+      windowed = window_holds<MASKED>(idx, mask, 31);
     }
     for (int n = 0; n < NS; ++n) {
       __m512 value;
@@ -213,17 +229,17 @@ RAV_AVX512 inline void add_column(__m512 u, __mmask16 mask, const float* const b
 }
 
 // Columns FROM .. TO (inclusive) of one projection with lanes masked by their column ranges.
-template <RavKernelMethod METHOD, int NS>
+template <RavKernelMethod METHOD, int NS, bool WINDOWED>
 RAV_AVX512 inline __m512 masked_columns(__m512 u, __m512 step, const RowBlock& b, std::int32_t from,
                                         std::int32_t to, const float* const base[2], float* T,
-                                        std::int64_t stride) {
+                                        std::int64_t stride, const Window* range) {
   const __m512i xs = _mm512_load_si512(b.xs);
   const __m512i xe = _mm512_load_si512(b.xe);
   float* t = T + static_cast<std::int64_t>(from - b.x_low) * kLanes;
   for (std::int32_t x = from; x <= to; ++x, t += kLanes) {
     const __m512i xv = _mm512_set1_epi32(x);
     const __mmask16 mask = _mm512_cmple_epi32_mask(xs, xv) & _mm512_cmple_epi32_mask(xv, xe);
-    add_column<METHOD, NS, true>(u, mask, base, t, stride);
+    add_column<METHOD, NS, true, WINDOWED>(u, mask, base, t, stride, range);
     u = _mm512_mask_add_ps(u, mask, u, step);
   }
   return u;
@@ -271,7 +287,11 @@ RAV_AVX512 void backproject_block(const RavGeometry& g, std::int32_t OV, const R
     // Columns where some lane is outside its row, then those where all are inside, then the
     // rest.
     const std::int32_t ramp_end = std::min(b.full_low - 1, b.x_high);
-    u = masked_columns<METHOD, NS>(u, step, b, b.x_low, ramp_end, base, T, stride);
+    if (windowed) {
+      u = masked_columns<METHOD, NS, true>(u, step, b, b.x_low, ramp_end, base, T, stride, &range);
+    } else {
+      u = masked_columns<METHOD, NS, false>(u, step, b, b.x_low, ramp_end, base, T, stride, &range);
+    }
     float* t = T + static_cast<std::int64_t>(b.full_low - b.x_low) * kLanes;
     if (windowed) {
       for (std::int32_t x = b.full_low; x <= b.full_high; ++x, t += kLanes) {
@@ -284,8 +304,12 @@ RAV_AVX512 void backproject_block(const RavGeometry& g, std::int32_t OV, const R
         u = _mm512_add_ps(u, step);
       }
     }
-    u = masked_columns<METHOD, NS>(u, step, b, std::max(b.full_high + 1, ramp_end + 1),
-                                   b.x_high, base, T, stride);
+    const std::int32_t tail = std::max(b.full_high + 1, ramp_end + 1);
+    if (windowed) {
+      masked_columns<METHOD, NS, true>(u, step, b, tail, b.x_high, base, T, stride, &range);
+    } else {
+      masked_columns<METHOD, NS, false>(u, step, b, tail, b.x_high, base, T, stride, &range);
+    }
   }
 }
 

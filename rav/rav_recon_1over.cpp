@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <span>
+#include <vector>
 
+#include "rav_kernels.h"
 #include "rav_numerics.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
@@ -65,6 +67,34 @@ void rav_backproject_1over(const RavGeometry& geometry, std::int32_t OV, float T
   }
 }
 
+std::int64_t rav_over_work_values(std::int32_t OV, std::int32_t NUM_BINS) {
+  const std::int64_t one = static_cast<std::int64_t>(std::max(OV, 0)) * std::max(NUM_BINS, 0);
+  if (rav_kernel_target() == RavKernelTarget::REFERENCE || one == 0) return one;
+  // Room for a batch of projections of about 512 KB, so that the slices are swept once per
+  // batch rather than once per projection.
+  const std::int64_t batch = std::clamp<std::int64_t>((std::int64_t{1} << 17) / one, 1, 32);
+  return batch * one;
+}
+
+void rav_over_batch_add(const RavGeometry& geometry, std::int32_t OV,
+                        std::span<RavKernelProjection> pending, std::int64_t& count, int NS,
+                        float* const slices[2]) {
+  if (count > 0) {
+    rav_kernel_backproject(RavKernelMethod::FINE, geometry, OV,
+                           std::span<const RavKernelProjection>(pending).first(
+                               static_cast<std::size_t>(count)),
+                           NS, slices);
+  }
+  count = 0;
+}
+
+bool rav_over_batch_entry(float THETA, RavKernelProjection& entry) {
+  // The angle's cosine and sine as the reference loop takes them.
+  entry.c = std::cos(THETA);
+  entry.s = std::sin(THETA);
+  return std::isfinite(entry.c) && std::isfinite(entry.s);
+}
+
 bool rav_over_arrays_fit(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
                          std::span<const float> SINOGRAM, std::span<float> SLICE,
                          std::span<float> OVERSAMPLED, std::span<float> WORK,
@@ -103,6 +133,31 @@ void RAV_RECON_1OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilt
   }
   const std::int64_t num_bins = geometry.NUM_BINS;
   std::fill_n(SLICE.data(), static_cast<std::int64_t>(geometry.NUM_X) * geometry.NUM_Y, 0.0f);
+  if (rav_kernel_target() != RavKernelTarget::REFERENCE) {
+    // The fast kernels take the projections in batches, as many as OVERSAMPLED holds.
+    const std::int64_t fine = OV * num_bins;
+    const std::int64_t slots = static_cast<std::int64_t>(OVERSAMPLED.size()) / fine;
+    thread_local std::vector<RavKernelProjection> pending;
+    pending.resize(static_cast<std::size_t>(slots));
+    std::int64_t count = 0;
+    float* slices[2] = {SLICE.data(), nullptr};
+    for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
+      rav_filter_projection(geometry.NUM_BINS, SINOGRAM.subspan(j * num_bins, num_bins), filter,
+                            WORK, status);
+      if (status != ST_OK) break;
+      RavKernelProjection& entry = pending[static_cast<std::size_t>(count)];
+      if (!rav_over_batch_entry(rav_over_angle(geometry.START_ANGLE, geometry.ANGLE_STEP, j),
+                                entry)) {
+        continue;
+      }
+      const auto slot = OVERSAMPLED.subspan(count * fine, fine);
+      rav_oversample_projection(WORK.first(num_bins), OV, slot);
+      entry.data[0] = slot.data();
+      if (++count == slots) rav_over_batch_add(geometry, OV, pending, count, 1, slices);
+    }
+    rav_over_batch_add(geometry, OV, pending, count, 1, slices);
+    return;
+  }
   for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
     // Filtered projection j in WORK(1..NUM_BINS); the sinogram itself is left as it is.
     rav_filter_projection(geometry.NUM_BINS, SINOGRAM.subspan(j * num_bins, num_bins), filter,

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <span>
+#include <vector>
 
+#include "rav_kernels.h"
 #include "rav_numerics.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
@@ -63,6 +65,38 @@ void RAV_RECON_OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilte
   const std::int64_t pixels = static_cast<std::int64_t>(geometry.NUM_X) * geometry.NUM_Y;
   std::fill_n(SLICE_1.data(), pixels, 0.0f);
   std::fill_n(SLICE_2.data(), pixels, 0.0f);
+  if (rav_kernel_target() != RavKernelTarget::REFERENCE) {
+    // The fast kernels take the projections in batches, as many as the shorter of OVERSAMPLED_1
+    // and OVERSAMPLED_2 holds.
+    const std::int64_t fine = OV * num_bins;
+    const std::int64_t slots =
+        static_cast<std::int64_t>(std::min(OVERSAMPLED_1.size(), OVERSAMPLED_2.size())) / fine;
+    thread_local std::vector<RavKernelProjection> pending;
+    pending.resize(static_cast<std::size_t>(slots));
+    std::int64_t count = 0;
+    float* slices[2] = {SLICE_1.data(), SLICE_2.data()};
+    for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
+      rav_filter_projection(geometry.NUM_BINS, SINOGRAM_1.subspan(j * num_bins, num_bins),
+                            filter, WORK_1, status);
+      rav_filter_projection(geometry.NUM_BINS, SINOGRAM_2.subspan(j * num_bins, num_bins),
+                            filter, WORK_2, status);
+      if (status != ST_OK) break;
+      RavKernelProjection& entry = pending[static_cast<std::size_t>(count)];
+      if (!rav_over_batch_entry(rav_over_angle(geometry.START_ANGLE, geometry.ANGLE_STEP, j),
+                                entry)) {
+        continue;
+      }
+      const auto slot_1 = OVERSAMPLED_1.subspan(count * fine, fine);
+      const auto slot_2 = OVERSAMPLED_2.subspan(count * fine, fine);
+      rav_oversample_projection(WORK_1.first(num_bins), OV, slot_1);
+      rav_oversample_projection(WORK_2.first(num_bins), OV, slot_2);
+      entry.data[0] = slot_1.data();
+      entry.data[1] = slot_2.data();
+      if (++count == slots) rav_over_batch_add(geometry, OV, pending, count, 2, slices);
+    }
+    rav_over_batch_add(geometry, OV, pending, count, 2, slices);
+    return;
+  }
   for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
     rav_filter_projection(geometry.NUM_BINS, SINOGRAM_1.subspan(j * num_bins, num_bins), filter,
                           WORK_1, status);

@@ -109,9 +109,8 @@ void RAV_RECON_OVERSLICES(const SlicePass& pass, std::span<float> SINOGRAMS, Rec
   SliceLoopTables tables;
   rav_loop_tables(pass, tables, status);
   GroupWork work;
-  allocate_group_work(g, tables.filter.NFFT,
-                      static_cast<std::int64_t>(std::max(OV, 0)) * std::max(pass.NUM_BINS, 0),
-                      work);
+  const std::int64_t num_oversampled = rav_over_work_values(OV, pass.NUM_BINS);
+  allocate_group_work(g, tables.filter.NFFT, num_oversampled, work);
   rav_loop_limits(pass, tables, status);
 
   const std::int64_t pixels =
@@ -133,46 +132,79 @@ void RAV_RECON_OVERSLICES(const SlicePass& pass, std::span<float> SINOGRAMS, Rec
     return std::span<float>(values).first(values.empty() ? 0 : pixels);
   };
   // Slice k + p of a group in slice[p]: with MULTI_PROCESSORS alone the second slice is SLICE_3.
-  GroupSlices slice{buffer(slices.SLICE_1), {}, {}, {}};
-  if (g.four) {
-    slice = {buffer(slices.SLICE_1), buffer(slices.SLICE_2), buffer(slices.SLICE_3),
-             buffer(slices.SLICE_4)};
-  } else if (g.two) {
-    slice[1] = buffer(slices.SLICE_2);
-  } else if (g.multi) {
-    slice[1] = buffer(slices.SLICE_3);
-  }
+  const auto group_slices = [&](SliceBuffers& set) {
+    GroupSlices slice{buffer(set.SLICE_1), {}, {}, {}};
+    if (g.four) {
+      slice = {buffer(set.SLICE_1), buffer(set.SLICE_2), buffer(set.SLICE_3),
+               buffer(set.SLICE_4)};
+    } else if (g.two) {
+      slice[1] = buffer(set.SLICE_2);
+    } else if (g.multi) {
+      slice[1] = buffer(set.SLICE_3);
+    }
+    return slice;
+  };
 
   // The loop: groups of STEP slices, k the pass-relative number of a group's first slice.
   const std::int32_t STEP = g.STEP;
   const std::int32_t N = pass.LAST_SLICE - pass.FIRST_SLICE + 1;
-  const std::int32_t iterations = (STEP + pass.LAST_SLICE - pass.FIRST_SLICE) / STEP;
-  PassSinograms sinogram(SINOGRAMS, pass, static_cast<std::int64_t>(std::max(iterations, 0)) * STEP);
-  for (std::int32_t iteration = 0; iteration < iterations; ++iteration) {
-    const std::int32_t k = 1 + iteration * STEP;
-    const std::int32_t s = pass.FIRST_SLICE + k - 1;
-    if (k % 16 == 1) rav_loop_progress(s, status);
+  const std::int32_t iterations = std::max((STEP + pass.LAST_SLICE - pass.FIRST_SLICE) / STEP, 0);
+  PassSinograms sinogram(SINOGRAMS, pass, static_cast<std::int64_t>(iterations) * STEP);
 
-    float elapse_0, cpu_0, elapse_1, cpu_1;
-    rav_loop_clock(elapse_0, cpu_0, status);
+  // Thread 0 works in the driver's slice buffers and the work arrays above; every further
+  // thread gets a set of its own.
+  const int threads = rav_loop_threads(iterations);
+  std::vector<GroupWork> extra_work(static_cast<std::size_t>(threads - 1));
+  std::vector<SliceBuffers> extra_slices(static_cast<std::size_t>(threads - 1));
+  for (std::size_t t = 0; t + 1 < static_cast<std::size_t>(threads); ++t) {
+    allocate_group_work(g, tables.filter.NFFT, num_oversampled, extra_work[t]);
+    SliceBuffers& set = extra_slices[t];
+    rav_loop_slice_buffer(set.SLICE_1, pixels, "ERROR: Failed to allocate memory for output slice");
+    if (g.two) {
+      rav_loop_slice_buffer(set.SLICE_2, pixels,
+                            "ERROR: Failed to allocate memory for output slice 2");
+    }
+    if (g.multi) {
+      rav_loop_slice_buffer(set.SLICE_3, pixels,
+                            "ERROR: Failed to allocate memory for output slice 3");
+    }
+    if (g.four) {
+      rav_loop_slice_buffer(set.SLICE_4, pixels,
+                            "ERROR: Failed to allocate memory for output slice 4");
+    }
+  }
+  std::vector<GroupSlices> slice_sets{group_slices(slices)};
+  for (SliceBuffers& set : extra_slices) slice_sets.push_back(group_slices(set));
+  const auto work_of = [&](int T) -> GroupWork& {
+    return T == 0 ? work : extra_work[static_cast<std::size_t>(T - 1)];
+  };
+
+  GroupSteps steps;
+  steps.progress = [&](std::int32_t G, std::int32_t& st) {
+    const std::int32_t k = 1 + G * STEP;
+    if (k % 16 == 1) rav_loop_progress(pass.FIRST_SLICE + k - 1, st);
+  };
+  steps.reconstruct = [&](int T, std::int32_t G, std::int32_t& st) {
+    const std::int32_t k = 1 + G * STEP;
     std::array<std::span<const float>, 4> sino{};
     for (std::int32_t p = 0; p < STEP; ++p) sino[static_cast<std::size_t>(p)] = sinogram(k + p);
-    recon_overgroup(tables, OV, g, sino, slice, work, status);
-    rav_loop_clock(elapse_1, cpu_1, status);
-    times.CPU_RECONSTRUCTION += cpu_1 - cpu_0;
-    times.ELAPSE_RECONSTRUCTION += elapse_1 - elapse_0;
-
-    if (pass.DISPLAY_GRAPHICS && k % 20 == 1) rav_loop_display(pass, tables, slice[0], s, status);
-
+    recon_overgroup(tables, OV, g, sino, slice_sets[static_cast<std::size_t>(T)], work_of(T), st);
+  };
+  steps.display = [&](int T, std::int32_t G, std::int32_t& st) {
+    const std::int32_t k = 1 + G * STEP;
+    if (pass.DISPLAY_GRAPHICS && k % 20 == 1) {
+      rav_loop_display(pass, tables, slice_sets[static_cast<std::size_t>(T)][0],
+                       pass.FIRST_SLICE + k - 1, st);
+    }
+  };
+  steps.write = [&](int T, std::int32_t G) {
     // Ascending slice order; slices of sinograms beyond the pass are not written.
-    rav_loop_clock(elapse_0, cpu_0, status);
+    const std::int32_t k = 1 + G * STEP;
     for (std::int32_t p = 0; p < STEP && k + p <= N; ++p) {
-      slice_file_write(out, NEXT_RECORD, slice[static_cast<std::size_t>(p)]);
+      slice_file_write(out, NEXT_RECORD, slice_sets[static_cast<std::size_t>(T)][static_cast<std::size_t>(p)]);
       ++NEXT_RECORD;
     }
-    rav_loop_clock(elapse_1, cpu_1, status);
-    times.CPU_OUTPUT += cpu_1 - cpu_0;
-    times.ELAPSE_OUTPUT += elapse_1 - elapse_0;
-  }
+  };
+  rav_loop_groups(iterations, threads, steps, times, status);
   // The tables and work arrays are released on return.
 }

@@ -2,6 +2,7 @@
 // one or two slices at a time, show every twentieth slice and write every slice as the next
 // record of the output file. Also the pieces both slice loops share.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstdint>
@@ -14,6 +15,8 @@
 #include "rav_slice_loops.h"
 #include "ut.h"
 #include "vu.h"
+
+#include <omp.h>
 
 namespace {
 constexpr std::string_view kRoutine = "Subroutine RAV_RECON_SLICES V0.16";
@@ -115,6 +118,80 @@ void rav_loop_clock(float& elapsed, float& cpu, std::int32_t& status) {
   UT_TIMES(elapsed, cpu, status);
 }
 
+int rav_loop_threads(std::int32_t groups) {
+  return std::max(1, std::min(omp_get_max_threads(), groups));
+}
+
+namespace {
+
+// Seconds between two readings of the clock, added to an accumulator pair.
+struct ClockSum {
+  float elapsed = 0.0f, cpu = 0.0f;
+};
+
+void clock_add(float elapsed_0, float cpu_0, std::int32_t& status, ClockSum& sum) {
+  float elapsed_1, cpu_1;
+  rav_loop_clock(elapsed_1, cpu_1, status);
+  sum.elapsed += elapsed_1 - elapsed_0;
+  sum.cpu += cpu_1 - cpu_0;
+}
+
+}  // namespace
+
+void rav_loop_groups(std::int32_t groups, int threads, const GroupSteps& steps, ReconTimes& times,
+                     std::int32_t& status) {
+  float elapsed_0, cpu_0;
+  if (threads <= 1 || groups <= 1 || status != ST_OK) {
+    // One group after another.
+    for (std::int32_t G = 0; G < groups; ++G) {
+      steps.progress(G, status);
+      ClockSum recon, output;
+      rav_loop_clock(elapsed_0, cpu_0, status);
+      steps.reconstruct(0, G, status);
+      clock_add(elapsed_0, cpu_0, status, recon);
+      steps.display(0, G, status);
+      rav_loop_clock(elapsed_0, cpu_0, status);
+      steps.write(0, G);
+      clock_add(elapsed_0, cpu_0, status, output);
+      times.CPU_RECONSTRUCTION += recon.cpu;
+      times.ELAPSE_RECONSTRUCTION += recon.elapsed;
+      times.CPU_OUTPUT += output.cpu;
+      times.ELAPSE_OUTPUT += output.elapsed;
+    }
+    return;
+  }
+
+  // Groups on several threads. Each group takes its turn, in ascending order, for what the
+  // console, the window and the output file see.
+  ClockSum loop, output, display;
+  float loop_elapsed, loop_cpu;
+  rav_loop_clock(loop_elapsed, loop_cpu, status);
+  const std::int32_t start_status = status;
+#pragma omp parallel for ordered schedule(static, 1) num_threads(threads)
+  for (std::int32_t G = 0; G < groups; ++G) {
+    const int T = omp_get_thread_num();
+    std::int32_t group_status = start_status;
+    steps.reconstruct(T, G, group_status);
+#pragma omp ordered
+    {
+      steps.progress(G, status);
+      if (status == ST_OK && group_status != ST_OK) status = group_status;
+      float e0, c0;
+      rav_loop_clock(e0, c0, status);
+      steps.display(T, G, status);
+      clock_add(e0, c0, status, display);
+      rav_loop_clock(e0, c0, status);
+      steps.write(T, G);
+      clock_add(e0, c0, status, output);
+    }
+  }
+  clock_add(loop_elapsed, loop_cpu, status, loop);
+  times.CPU_RECONSTRUCTION += loop.cpu - output.cpu - display.cpu;
+  times.ELAPSE_RECONSTRUCTION += loop.elapsed - output.elapsed - display.elapsed;
+  times.CPU_OUTPUT += output.cpu;
+  times.ELAPSE_OUTPUT += output.elapsed;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The loop without oversampling.
 
@@ -162,42 +239,69 @@ void RAV_RECON_SLICES(const SlicePass& pass, std::span<float> SINOGRAMS, ReconTi
     rav_loop_slice_buffer(slices.SLICE_2, pixels,
                           "ERROR: Failed to allocate memory for output slice 2");
   }
-  const std::span<float> slice_1 = std::span<float>(slices.SLICE_1).first(pixels);
-  const std::span<float> slice_2 =
-      two ? std::span<float>(slices.SLICE_2).first(pixels) : std::span<float>();
 
   // The loop: groups of STEP slices, k the pass-relative number of a group's first slice.
   const std::int32_t STEP = two ? 2 : 1;
   const std::int32_t N = pass.LAST_SLICE - pass.FIRST_SLICE + 1;
-  const std::int32_t iterations = (STEP + pass.LAST_SLICE - pass.FIRST_SLICE) / STEP;
-  PassSinograms sinogram(SINOGRAMS, pass,
-                               static_cast<std::int64_t>(std::max(iterations, 0)) * STEP);
-  for (std::int32_t iteration = 0; iteration < iterations; ++iteration) {
-    const std::int32_t k = 1 + iteration * STEP;
-    const std::int32_t s = pass.FIRST_SLICE + k - 1;
-    if (k % 10 == 1) rav_loop_progress(s, status);
+  const std::int32_t iterations = std::max((STEP + pass.LAST_SLICE - pass.FIRST_SLICE) / STEP, 0);
+  PassSinograms sinogram(SINOGRAMS, pass, static_cast<std::int64_t>(iterations) * STEP);
 
-    float elapse_0, cpu_0, elapse_1, cpu_1;
-    rav_loop_clock(elapse_0, cpu_0, status);
+  // Thread 0 works in the driver's slice buffers and the work arrays above; every further
+  // thread gets a set of its own.
+  const int threads = rav_loop_threads(iterations);
+  struct ThreadSet {
+    std::vector<float> SLICE_1, SLICE_2, WORK_1, WORK_2;
+  };
+  std::vector<ThreadSet> extra(static_cast<std::size_t>(threads - 1));
+  for (ThreadSet& set : extra) {
+    rav_allocate(set.WORK_1, tables.filter.NFFT,
+                 "ERROR: Failed to allocated arrays for work space for filtering");
+    if (two) {
+      rav_allocate(set.WORK_2, tables.filter.NFFT,
+                   "ERROR: Failed to allocated arrays for work space 2 for filtering");
+    }
+    rav_allocate(set.SLICE_1, pixels, "ERROR: Failed to allocate memory for output slice");
+    if (two) {
+      rav_allocate(set.SLICE_2, pixels, "ERROR: Failed to allocate memory for output slice 2");
+    }
+  }
+  const auto buffers = [&](int T) -> std::array<std::vector<float>*, 4> {
+    if (T == 0) return {&slices.SLICE_1, &slices.SLICE_2, &WORK_1, &WORK_2};
+    ThreadSet& set = extra[static_cast<std::size_t>(T - 1)];
+    return {&set.SLICE_1, &set.SLICE_2, &set.WORK_1, &set.WORK_2};
+  };
+  const auto slice_of = [pixels](std::vector<float>* values) {
+    return values->empty() ? std::span<float>() : std::span<float>(*values).first(pixels);
+  };
+
+  GroupSteps steps;
+  steps.progress = [&](std::int32_t G, std::int32_t& st) {
+    const std::int32_t k = 1 + G * STEP;
+    if (k % 10 == 1) rav_loop_progress(pass.FIRST_SLICE + k - 1, st);
+  };
+  steps.reconstruct = [&](int T, std::int32_t G, std::int32_t& st) {
+    const std::int32_t k = 1 + G * STEP;
+    const auto b = buffers(T);
     recon_group(tables, pass.METHOD, two, sinogram(k), two ? sinogram(k + 1) : std::span<float>(),
-                slice_1, slice_2, WORK_1, WORK_2, status);
-    rav_loop_clock(elapse_1, cpu_1, status);
-    times.CPU_RECONSTRUCTION += cpu_1 - cpu_0;
-    times.ELAPSE_RECONSTRUCTION += elapse_1 - elapse_0;
-
+                slice_of(b[0]), slice_of(b[1]), *b[2], *b[3], st);
+  };
+  steps.display = [&](int T, std::int32_t G, std::int32_t& st) {
     // Only the first slice of a pair is shown; the display counts in neither accumulator.
-    if (pass.DISPLAY_GRAPHICS && k % 20 == 1) rav_loop_display(pass, tables, slice_1, s, status);
-
-    rav_loop_clock(elapse_0, cpu_0, status);
-    slice_file_write(out, NEXT_RECORD, slice_1);
+    const std::int32_t k = 1 + G * STEP;
+    if (pass.DISPLAY_GRAPHICS && k % 20 == 1) {
+      rav_loop_display(pass, tables, slice_of(buffers(T)[0]), pass.FIRST_SLICE + k - 1, st);
+    }
+  };
+  steps.write = [&](int T, std::int32_t G) {
+    const std::int32_t k = 1 + G * STEP;
+    const auto b = buffers(T);
+    slice_file_write(out, NEXT_RECORD, slice_of(b[0]));
     ++NEXT_RECORD;
     if (two && k + 1 <= N) {  // the slice of a sinogram beyond the pass is not written
-      slice_file_write(out, NEXT_RECORD, slice_2);
+      slice_file_write(out, NEXT_RECORD, slice_of(b[1]));
       ++NEXT_RECORD;
     }
-    rav_loop_clock(elapse_1, cpu_1, status);
-    times.CPU_OUTPUT += cpu_1 - cpu_0;
-    times.ELAPSE_OUTPUT += elapse_1 - elapse_0;
-  }
+  };
+  rav_loop_groups(iterations, threads, steps, times, status);
   // The tables and work arrays are released on return.
 }

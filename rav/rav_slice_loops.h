@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -106,6 +107,20 @@ void rav_backproject_over(const RavGeometry& geometry, std::int32_t OV, float TH
                           std::span<const float> OVERSAMPLED_2, std::span<float> SLICE_1,
                           std::span<float> SLICE_2);
 
+// Values of each OVERSAMPLED array that the slice loops allocate: OV·NUM_BINS for the reference
+// loops, a batch of several projections for the fast kernels (RAV_RECON_1OVER and RAV_RECON_OVER
+// fill as many resampled projections as the arrays hold before they add them to the slices, one
+// at a time when an array holds only one).
+std::int64_t rav_over_work_values(std::int32_t OV, std::int32_t NUM_BINS);
+// A batch of resampled projections: the entry for angle THETA (false when its cosine or sine is
+// not finite, so that it adds nothing), and the addition of the COUNT entries of PENDING to the
+// NS slices (COUNT set to 0).
+struct RavKernelProjection;
+bool rav_over_batch_entry(float THETA, RavKernelProjection& entry);
+void rav_over_batch_add(const RavGeometry& geometry, std::int32_t OV,
+                        std::span<RavKernelProjection> pending, std::int64_t& count, int NS,
+                        float* const slices[2]);
+
 // Checks the arguments of RAV_RECON_1OVER and RAV_RECON_OVER (one sinogram and its arrays):
 // false, with STATUS 20017 (OV or NUM_BINS below 1) or 20005 (an array too short for the sizes
 // or limits of GEOMETRY) and ROUTINE recorded, when they cannot be used.
@@ -175,3 +190,30 @@ void rav_loop_display(const SlicePass& pass, const SliceLoopTables& tables,
                       std::span<const float> SLICE, std::int32_t s, std::int32_t& status);
 // UT_TIMES into ELAPSED and CPU (both 0 when the status is bad).
 void rav_loop_clock(float& elapsed, float& cpu, std::int32_t& status);
+
+// Threads the slice groups of a pass run on: the OpenMP runtime's count (OMP_NUM_THREADS, all
+// cores by default), at most one per group.
+int rav_loop_threads(std::int32_t groups);
+
+// What one slice loop does with group G (from 0) on thread T (from 0), each thread with its own
+// work arrays and slice buffers.
+struct GroupSteps {
+  // Progress line before the group, if its number calls for one.
+  std::function<void(std::int32_t G, std::int32_t& status)> progress;
+  // Reconstructs the group into thread T's slice buffers.
+  std::function<void(int T, std::int32_t G, std::int32_t& status)> reconstruct;
+  // Shows the group's first slice, if its number calls for it.
+  std::function<void(int T, std::int32_t G, std::int32_t& status)> display;
+  // Writes the group's slices as the next records.
+  std::function<void(int T, std::int32_t G)> write;
+};
+// Runs GROUPS groups on THREADS threads. The console lines, the displays and the records come
+// in ascending group order whatever the number of threads: with one thread in the order progress,
+// reconstruct, display, write for each group; with several, the groups are reconstructed
+// concurrently and each then takes its turn for progress line, display and records. A group
+// reconstructs with the status the loop started with; a failure in it becomes the loop's status
+// at the group's turn, as if the groups had run one after another. Adds the time spent to the
+// reconstruction and output accumulators of TIMES (with several threads: the loop's time less
+// that of the writes and displays as reconstruction time).
+void rav_loop_groups(std::int32_t groups, int threads, const GroupSteps& steps, ReconTimes& times,
+                     std::int32_t& status);
