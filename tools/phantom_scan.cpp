@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <numbers>
 #include <random>
 
 #include "dax.h"
