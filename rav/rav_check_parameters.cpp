@@ -1,4 +1,7 @@
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 
@@ -33,11 +36,20 @@ bool check_size(const char* keyword, std::int32_t value, std::int32_t& status) {
 }
 
 bool check_range(int axis, std::int32_t start, std::int32_t end, std::int32_t& status) {
-  if (end >= start) return true;
   const std::string n = std::to_string(axis);
-  return refuse("END_VOXEL_" + n + " = " + integer_text(end) + " is below START_VOXEL_" + n +
-                    " = " + integer_text(start),
-                kBadInteger, status);
+  if (end < start) {
+    return refuse("END_VOXEL_" + n + " = " + integer_text(end) + " is below START_VOXEL_" + n +
+                      " = " + integer_text(start),
+                  kBadInteger, status);
+  }
+  // The voxel counts are 32-bit numbers.
+  if (std::int64_t{end} - start + 1 > INT32_MAX) {
+    return refuse("START_VOXEL_" + n + " = " + integer_text(start) + " to END_VOXEL_" + n +
+                      " = " + integer_text(end) + " is more than " +
+                      integer_text(INT32_MAX) + " voxels",
+                  kBadInteger, status);
+  }
+  return true;
 }
 
 // The series FIRST, FIRST + INTERVAL, ... up to LAST must hold at least one number. The loop
@@ -49,6 +61,13 @@ bool check_series(const ParameterSet& p, bool from_sinograms, std::int32_t& stat
                   status);
   }
   const std::int64_t span = std::int64_t{p.NUM_LAST_IMAGE} - p.NUM_FIRST_IMAGE;
+  // The drivers count the series in 32 bits (LAST - FIRST + INTERVAL).
+  if (std::abs(span) + std::abs(std::int64_t{p.FILE_INTERVAL}) > INT32_MAX) {
+    return refuse("NUM_FIRST_IMAGE = " + integer_text(p.NUM_FIRST_IMAGE) + " to NUM_LAST_IMAGE = " +
+                      integer_text(p.NUM_LAST_IMAGE) + " in steps of " +
+                      integer_text(p.FILE_INTERVAL) + " is too long a series",
+                  kBadInteger, status);
+  }
   std::int64_t count = (span + p.FILE_INTERVAL) / p.FILE_INTERVAL;
   if (!from_sinograms) count = std::min(count, (span + 1) / std::abs(std::int64_t{p.FILE_INTERVAL}));
   if (count >= 1) return true;
@@ -104,6 +123,18 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
   if (from_sinograms) return check_axis(p.ROTATION_AXIS_POSITION, p.NUM_IMAGE_1, status);
 
   if (!check_range(3, p.START_VOXEL_3, p.END_VOXEL_3, status)) return false;
+  // A changing flat field is interpolated over FF_FILE_INTERVAL projections: 0 would divide by
+  // zero (every corrected value NaN), a negative interval would weigh the flat fields wrongly.
+  if (p.CORRECT_FLATFIELD && p.FLATFIELD_CHANGING &&
+      (p.FF_FILE_INTERVAL < 1 ||
+       std::max(std::int64_t{p.FF_NUM_FIRST_IMAGE}, std::int64_t{p.FF_NUM_LAST_IMAGE}) +
+               p.FF_FILE_INTERVAL > INT32_MAX)) {
+    return refuse("FF_FILE_INTERVAL = " + integer_text(p.FF_FILE_INTERVAL) +
+                      " is not an interval between flat fields from " +
+                      integer_text(p.FF_NUM_FIRST_IMAGE) + " to " +
+                      integer_text(p.FF_NUM_LAST_IMAGE),
+                  kBadInteger, status);
+  }
   const bool vertical = p.ROTATION_VERTICAL;
   const std::int32_t NUM_BINS = vertical ? p.NUM_IMAGE_1 : p.NUM_IMAGE_2;
   const bool slices_ok =
