@@ -45,7 +45,7 @@ struct PhantomPlacement {
 };
 
 // The placement for a scan of BINS bins and SLICES slices about axis A: the head is centred on
-// the axis, fills 90 % of the reconstruction circle (less a two-pixel margin), and the slice
+// the axis, fills 70 % of the reconstruction circle (less a two-pixel margin), and the slice
 // stack spans head z from -0.5 to 0.5 whatever the number of slices.
 PhantomPlacement phantom_placement(int bins, int slices, double axis);
 

@@ -52,7 +52,7 @@ PhantomPlacement phantom_placement(int bins, int slices, double axis) {
   const double circle = std::min(axis, bins - axis) - 0.501;
   PhantomPlacement placement;
   placement.axis = axis;
-  placement.radius = std::max(0.0, 0.9 * (circle - 2.0) / 0.92);
+  placement.radius = std::max(0.0, 0.7 * (circle - 2.0) / 0.92);
   placement.z_centre = 0.5 * slices;
   placement.z_scale = slices;
   return placement;

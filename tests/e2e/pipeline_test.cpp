@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
+#include <sstream>
 
 #include "e2e_support.h"
 
@@ -172,8 +172,14 @@ TEST_F(Pipeline, TranscriptMatchesTheGoldenFile) {
   e2e::RunResult run = reconstruct(s);
   ASSERT_EQ(run.exit_code, 0);
   // Timing numbers depend on the machine: their digits are masked, their fields are not.
-  const std::regex timing_digit(R"([0-9](?=[0-9.]* minutes\n|[0-9.]*%\n))");
-  const std::string masked = std::regex_replace(run.out, timing_digit, "#");
+  std::istringstream lines(run.out);
+  std::string line, masked;
+  while (std::getline(lines, line)) {
+    if (line.ends_with(" minutes") || line.ends_with("%")) {
+      for (char& c : line) c = std::isdigit(static_cast<unsigned char>(c)) ? '#' : c;
+    }
+    masked += line + "\n";
+  }
   EXPECT_EQ(masked, e2e::read_text(path(RAV_SOURCE_DIR) / "tests/e2e/golden/small_linear.txt"));
 }
 
@@ -273,7 +279,12 @@ TEST_F(Pipeline, UnusableParametersAreRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(e2e::fs::exists(s.volume()));
   }
   // The unset method of a parameter file without OVERSAMPLING_FACTOR is refused the same way.
-  e2e::write_text(s.par(), std::regex_replace(original, std::regex("OVERSAMPLING_FACTOR.*\n"), ""));
+  std::istringstream lines(original);
+  std::string line, without_method;
+  while (std::getline(lines, line)) {
+    if (!line.starts_with("OVERSAMPLING_FACTOR")) without_method += line + "\n";
+  }
+  e2e::write_text(s.par(), without_method);
   EXPECT_NE(reconstruct(s).out.find("ERROR: OVERSAMPLING_FACTOR = -1000000 is not a method"),
             std::string::npos);
 }
