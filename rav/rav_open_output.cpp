@@ -3,10 +3,15 @@
 #include <string>
 
 #include "rav_drivers.h"
+#include "rav_mpi.h"
 #include "ut.h"
 
-void rav_open_output(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
-                     std::int32_t NUM_Y, std::int32_t& status) {
+namespace {
+
+// Opens the file with OPEN, or ends the process with the drivers' message.
+template <typename Open>
+void open_or_end(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
+                 std::int32_t NUM_Y, std::int32_t& status, Open open) {
   if (status != ST_OK) return;
   std::int32_t bytes_per_unit = 1;
   UT_RECL(bytes_per_unit, status);
@@ -15,11 +20,31 @@ void rav_open_output(SliceFile& out, std::string_view output_file, std::int32_t 
   const std::int64_t record_bytes = std::int64_t{NUM_X} * NUM_Y * 4;
   const std::string name(output_file.substr(0, SLEN(output_file)));
   int error_number = 0;
-  if (!slice_file_open(out, name, record_bytes, error_number)) {
+  if (!open(out, name, record_bytes, error_number)) {
     UT_WRITE("ERROR: Problem openning output file", status);
     UT_WRITE("       " + name, status);
     std::printf("retstat = %s\n", ut_fmt_int(error_number, 6).c_str());
     std::fflush(stdout);
     std::exit(1);
   }
+}
+
+}  // namespace
+
+void rav_open_output(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
+                     std::int32_t NUM_Y, std::int32_t& status) {
+  open_or_end(out, output_file, NUM_X, NUM_Y, status, slice_file_open);
+}
+
+bool rav_open_slab_output(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
+                          std::int32_t NUM_Y, bool has_slices, std::int32_t& status) {
+  // Rank 0 (which always has slices) cuts an older file before any other rank writes a record;
+  // the vote keeps the others waiting until then.
+  if (rav_mpi_is_root()) open_or_end(out, output_file, NUM_X, NUM_Y, status, slice_file_open);
+  const bool go = rav_mpi_vote(status == ST_OK);
+  if (go && has_slices && !rav_mpi_is_root()) {
+    open_or_end(out, output_file, NUM_X, NUM_Y, status, slice_file_open_shared);
+  }
+  if (!go && out.file != nullptr) slice_file_close(out);
+  return go;
 }

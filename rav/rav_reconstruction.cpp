@@ -4,6 +4,7 @@
 
 #include "rav_allocate.h"
 #include "rav_drivers.h"
+#include "rav_mpi.h"
 #include "ut.h"
 
 namespace {
@@ -33,18 +34,19 @@ PassPlan plan_passes(std::int32_t SINOGRAM_MEGABYTES, std::int32_t NUM_BINS,
   return plan;
 }
 
-void print_minutes(const char* label, float seconds, int width) {
-  std::printf("%s%s minutes\n", label, ut_fmt_real(seconds * 0.016666668F, width, 2).c_str());
+void print_minutes(const char* label, double seconds, int width) {
+  std::printf("%s%s minutes\n", label,
+              ut_fmt_real(static_cast<float>(seconds) * 0.016666668F, width, 2).c_str());
 }
 }  // namespace
 
 void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   std::printf("Entered RAV_RECONSTRUCTION\n");
   if (st_bad(status, kRoutine)) return;
-  if (!RAV_CHECK_PARAMETERS(parameters, false, status)) {
-    ST_SAVE(kRoutine);
-    return;
-  }
+  // Every rank checks the same parameters; the vote makes all of them stop together.
+  const bool usable = RAV_CHECK_PARAMETERS(parameters, false, status);
+  if (!usable) ST_SAVE(kRoutine);
+  if (!rav_mpi_vote(usable)) return;
 
   // With the rotation axis horizontal, slices run along the first image axis: volume axes 1
   // and 3 change places.
@@ -58,6 +60,12 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   const std::int32_t NUM_X = p.END_VOXEL_1 - p.START_VOXEL_1 + 1;
   const std::int32_t NUM_Y = p.END_VOXEL_2 - p.START_VOXEL_2 + 1;
   const std::int32_t NUM_Z = p.END_VOXEL_3 - p.START_VOXEL_3 + 1;
+  // With several ranks this process reconstructs its own slab of the slices (all of them when
+  // it runs alone) and plans its passes and memory for that slab only.
+  const RavSlab slab = rav_mpi_slab(NUM_Z);
+  const bool has_slices = slab.count > 0;
+  p.START_VOXEL_3 += static_cast<std::int32_t>(slab.first);
+  p.END_VOXEL_3 = p.START_VOXEL_3 + static_cast<std::int32_t>(slab.count) - 1;
   const std::int32_t NUM_PROJECTIONS =
       (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);
 
@@ -82,8 +90,11 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
                status);
   }
 
-  const PassPlan plan = plan_passes(p.SINOGRAM_MEGABYTES, NUM_BINS, NUM_PROJECTIONS, NUM_Z,
-                                    TWO_SLICES || MULTI_PROCESSORS);
+  PassPlan plan;  // no passes on a rank without slices
+  if (has_slices) {
+    plan = plan_passes(p.SINOGRAM_MEGABYTES, NUM_BINS, NUM_PROJECTIONS,
+                       static_cast<std::int32_t>(slab.count), TWO_SLICES || MULTI_PROCESSORS);
+  }
   SinogramPass pass;
   pass.NUM_BINS = NUM_BINS;
   pass.NUM_PROJECTIONS = NUM_PROJECTIONS;
@@ -96,39 +107,46 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   ImageBuffers images;
   std::vector<float> SINOGRAMS;
   SliceBuffers slices;
-  rav_allocate(images.IMAGE_DATA, image_size,
-               "ERROR: Failed to allocate memory for storing the image data");
-  if (p.SUBTRACT_BACKGROUND) {
-    rav_allocate(images.BACKGROUND_DATA, image_size,
-                 "ERROR: Failed to allocate memory for storing the background data");
-  }
-  if (p.CORRECT_FLATFIELD) {
-    rav_allocate(images.FLATFIELD_DATA, image_size,
-                 "ERROR: Failed to allocate memory for storing the flat field data");
-    if (p.FLATFIELD_CHANGING) {
-      rav_allocate(images.FLATFIELD2_DATA, image_size,
+  if (has_slices) {
+    rav_allocate(images.IMAGE_DATA, image_size,
+                 "ERROR: Failed to allocate memory for storing the image data");
+    if (p.SUBTRACT_BACKGROUND) {
+      rav_allocate(images.BACKGROUND_DATA, image_size,
+                   "ERROR: Failed to allocate memory for storing the background data");
+    }
+    if (p.CORRECT_FLATFIELD) {
+      rav_allocate(images.FLATFIELD_DATA, image_size,
                    "ERROR: Failed to allocate memory for storing the flat field data");
+      if (p.FLATFIELD_CHANGING) {
+        rav_allocate(images.FLATFIELD2_DATA, image_size,
+                     "ERROR: Failed to allocate memory for storing the flat field data");
+      }
+    }
+    rav_allocate(SINOGRAMS, std::int64_t{NUM_BINS} * NUM_PROJECTIONS * plan.SLICES_PER_PASS,
+                 "ERROR: Failed to allocate memory for storing the sinograms");
+    rav_allocate(slices.SLICE_1, slice_size, "ERROR: Failed to allocate memory for output slice");
+    if (TWO_SLICES) {
+      rav_allocate(slices.SLICE_2, slice_size,
+                   "ERROR: Failed to allocate memory for output slice 2");
+    }
+    if (MULTI_PROCESSORS) {
+      rav_allocate(slices.SLICE_3, slice_size,
+                   "ERROR: Failed to allocate memory for output slice 3");
+    }
+    if (FOUR_SLICES) {
+      rav_allocate(slices.SLICE_4, slice_size,
+                   "ERROR: Failed to allocate memory for output slice 4");
     }
   }
-  rav_allocate(SINOGRAMS, std::int64_t{NUM_BINS} * NUM_PROJECTIONS * plan.SLICES_PER_PASS,
-               "ERROR: Failed to allocate memory for storing the sinograms");
-  rav_allocate(slices.SLICE_1, slice_size, "ERROR: Failed to allocate memory for output slice");
-  if (TWO_SLICES) {
-    rav_allocate(slices.SLICE_2, slice_size,
-                 "ERROR: Failed to allocate memory for output slice 2");
-  }
-  if (MULTI_PROCESSORS) {
-    rav_allocate(slices.SLICE_3, slice_size,
-                 "ERROR: Failed to allocate memory for output slice 3");
-  }
-  if (FOUR_SLICES) {
-    rav_allocate(slices.SLICE_4, slice_size,
-                 "ERROR: Failed to allocate memory for output slice 4");
-  }
 
+  // Records are numbered over the whole volume: the slab's first slice goes to its own record.
   SliceFile out;
-  std::int32_t NEXT_RECORD = 1;
-  if (p.OUTPUT_RECONSTRUCTION) rav_open_output(out, p.OUTPUT_FILE, NUM_X, NUM_Y, status);
+  std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(slab.first);
+  bool others_failed = false;  // another rank cannot go on: this one stops too
+  if (p.OUTPUT_RECONSTRUCTION) {
+    const bool go = rav_open_slab_output(out, p.OUTPUT_FILE, NUM_X, NUM_Y, has_slices, status);
+    others_failed = !go && status == ST_OK;
+  }
 
   SlicePass slice_pass;
   slice_pass.DISPLAY_GRAPHICS = p.DISPLAY_GRAPHICS;
@@ -150,7 +168,8 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   float elapsed_start = 0.0F, cpu_start = 0.0F;
   UT_TIMES(elapsed_start, cpu_start, status);
 
-  for (std::int32_t pass_number = 1; pass_number <= plan.NUM_PASSES; ++pass_number) {
+  const std::int32_t passes = others_failed ? 0 : plan.NUM_PASSES;
+  for (std::int32_t pass_number = 1; pass_number <= passes; ++pass_number) {
     pass.FIRST_SLICE = p.START_VOXEL_3 + (pass_number - 1) * plan.SLICES_PER_PASS;
     pass.LAST_SLICE = std::min(pass.FIRST_SLICE + plan.SLICES_PER_PASS - 1, p.END_VOXEL_3);
     write_line(" ", status);
@@ -175,24 +194,40 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
 
   float elapsed_end = 0.0F, cpu_end = 0.0F;
   UT_TIMES(elapsed_end, cpu_end, status);
-  if (status == ST_OK) {
-    const float total_elapsed = elapsed_end - elapsed_start;
+
+  // Every rank has finished its slab. The report covers them all: processor times are summed,
+  // elapsed times are those of the slowest rank.
+  const bool all_done = rav_mpi_vote(status == ST_OK);
+  double cpu[] = {cpu_end - cpu_start, times.CPU_INPUT, times.CPU_SINOGRAMS,
+                  times.CPU_RECONSTRUCTION, times.CPU_OUTPUT};
+  double elapse[] = {elapsed_end - elapsed_start, times.ELAPSE_INPUT, times.ELAPSE_SINOGRAMS,
+                     times.ELAPSE_RECONSTRUCTION, times.ELAPSE_OUTPUT};
+  rav_mpi_sum(cpu);
+  rav_mpi_max(elapse);
+  // A failure on another rank leaves this one's status good, but the volume incomplete.
+  const bool failed_elsewhere = !all_done && status == ST_OK;
+  if (status == ST_OK && !failed_elsewhere && rav_mpi_is_root()) {
+    const float total_elapsed = static_cast<float>(elapse[0]);
     std::printf(" \nTiming Information\n");
-    print_minutes("Total CPU time = ", cpu_end - cpu_start, 10);
-    print_minutes("Total elapse time = ", total_elapsed, 10);
-    print_minutes("CPU time for input = ", times.CPU_INPUT, 8);
-    print_minutes("Elapse time for input = ", times.ELAPSE_INPUT, 8);
-    print_minutes("CPU time for creating sinograms = ", times.CPU_SINOGRAMS, 8);
-    print_minutes("Elapse time for creating sinograms = ", times.ELAPSE_SINOGRAMS, 8);
-    print_minutes("CPU time for sinogram reconstruction = ", times.CPU_RECONSTRUCTION, 10);
-    print_minutes("Elapse time for sinogram reconstruction = ", times.ELAPSE_RECONSTRUCTION, 10);
-    print_minutes("CPU time for output = ", times.CPU_OUTPUT, 8);
-    print_minutes("Elapse time for output = ", times.ELAPSE_OUTPUT, 8);
+    print_minutes("Total CPU time = ", cpu[0], 10);
+    print_minutes("Total elapse time = ", elapse[0], 10);
+    print_minutes("CPU time for input = ", cpu[1], 8);
+    print_minutes("Elapse time for input = ", elapse[1], 8);
+    print_minutes("CPU time for creating sinograms = ", cpu[2], 8);
+    print_minutes("Elapse time for creating sinograms = ", elapse[2], 8);
+    print_minutes("CPU time for sinogram reconstruction = ", cpu[3], 10);
+    print_minutes("Elapse time for sinogram reconstruction = ", elapse[3], 10);
+    print_minutes("CPU time for output = ", cpu[4], 8);
+    print_minutes("Elapse time for output = ", elapse[4], 8);
     // The elapsed clock counts whole seconds: a run shorter than one has no elapsed time.
+    const float ELAPSE_RECONSTRUCTION = static_cast<float>(elapse[3]);
     const float percentage =
-        total_elapsed > 0.0F ? 100.0F * times.ELAPSE_RECONSTRUCTION / total_elapsed : 0.0F;
+        total_elapsed > 0.0F ? 100.0F * ELAPSE_RECONSTRUCTION / total_elapsed : 0.0F;
     std::printf(" \nPercentage of elapse time for reconstructing sinograms = %s%%\n",
                 ut_fmt_real(percentage, 6, 2).c_str());
   }
-  if (p.OUTPUT_RECONSTRUCTION) RAV_OUTPUT_INFO(p.OUTPUT_FILE, NUM_X, NUM_Y, NUM_Z, status);
+  // Rank 0 describes the whole volume.
+  if (p.OUTPUT_RECONSTRUCTION && !failed_elsewhere && rav_mpi_is_root()) {
+    RAV_OUTPUT_INFO(p.OUTPUT_FILE, NUM_X, NUM_Y, NUM_Z, status);
+  }
 }

@@ -5,6 +5,7 @@
 #include "rav_allocate.h"
 #include "rav_drivers.h"
 #include "rav_in_zelfa.h"
+#include "rav_mpi.h"
 #include "rav_numerics.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
@@ -18,10 +19,16 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
   UT_WRITE(" ", status);
   UT_WRITE("INFO: Reconstructing directly from sinograms", status);
   UT_WRITE(" ", status);
-  if (!RAV_CHECK_PARAMETERS(p, true, status)) {
-    ST_SAVE(kRoutine);
-    return;
-  }
+  // Every rank checks the same parameters; the vote makes all of them stop together.
+  const bool usable = RAV_CHECK_PARAMETERS(p, true, status);
+  if (!usable) ST_SAVE(kRoutine);
+  if (!rav_mpi_vote(usable)) return;
+
+  // One slice per stored sinogram; with several ranks this process takes its own slab of them.
+  const std::int32_t count = (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + p.FILE_INTERVAL) /
+                             p.FILE_INTERVAL;
+  const RavSlab slab = rav_mpi_slab(count);
+  const bool has_slices = slab.count > 0;
 
   SlicePass pass;
   pass.DISPLAY_GRAPHICS = p.DISPLAY_GRAPHICS;
@@ -38,29 +45,34 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
   const std::int32_t OV = p.OVERSAMPLING_FACTOR;
 
   std::vector<float> SINOGRAM, SLICE, WORK, OVERSAMPLED;
-  rav_allocate(SINOGRAM, std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS,
-               "ERROR: Failed to allocate memory for storing the sinogram");
-  rav_allocate(SLICE, std::int64_t{pass.NUM_X} * pass.NUM_Y,
-               "ERROR: Failed to allocate memory for output slice");
   // Filter, twiddle factors, limits and display axes serve every slice.
   SliceLoopTables tables;
-  rav_loop_tables(pass, tables, status);
-  rav_allocate(WORK, tables.filter.NFFT,
-               "ERROR: Failed to allocated arrays for work space for filtering");
-  rav_allocate(OVERSAMPLED, std::max<std::int64_t>(0, std::int64_t{OV} * pass.NUM_BINS),
-               "ERROR: Failed to allocated arrays for work space for oversampled projection");
-  rav_loop_limits(pass, tables, status);
+  if (has_slices) {
+    rav_allocate(SINOGRAM, std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS,
+                 "ERROR: Failed to allocate memory for storing the sinogram");
+    rav_allocate(SLICE, std::int64_t{pass.NUM_X} * pass.NUM_Y,
+                 "ERROR: Failed to allocate memory for output slice");
+    rav_loop_tables(pass, tables, status);
+    rav_allocate(WORK, tables.filter.NFFT,
+                 "ERROR: Failed to allocated arrays for work space for filtering");
+    rav_allocate(OVERSAMPLED, std::max<std::int64_t>(0, std::int64_t{OV} * pass.NUM_BINS),
+                 "ERROR: Failed to allocated arrays for work space for oversampled projection");
+    rav_loop_limits(pass, tables, status);
+  }
 
+  // Records are numbered over the whole volume: the slab's first sinogram has its own record.
   SliceFile out;
-  rav_open_output(out, p.OUTPUT_FILE, pass.NUM_X, pass.NUM_Y, status);
-  std::int32_t NEXT_RECORD = 1;
+  const bool go = rav_open_slab_output(out, p.OUTPUT_FILE, pass.NUM_X, pass.NUM_Y, has_slices,
+                                       status);
+  const bool others_failed = !go && status == ST_OK;  // this rank stops too
+  std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(slab.first);
   std::int32_t slices_done = 0;
   float elapsed_start = 0.0F, cpu_start = 0.0F;
   UT_TIMES(elapsed_start, cpu_start, status);
 
-  const std::int32_t count = (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + p.FILE_INTERVAL) /
-                             p.FILE_INTERVAL;
-  for (std::int32_t n = 0; n < count; ++n) {
+  const auto first = static_cast<std::int32_t>(slab.first);
+  const std::int32_t last = others_failed ? first : first + static_cast<std::int32_t>(slab.count);
+  for (std::int32_t n = first; n < last; ++n) {
     const std::int32_t number = p.NUM_FIRST_IMAGE + n * p.FILE_INTERVAL;
     const std::int32_t k = n * p.FILE_INTERVAL;
     if (k % 10 == 0) {
@@ -97,12 +109,24 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
 
   float elapsed_end = 0.0F, cpu_end = 0.0F;
   UT_TIMES(elapsed_end, cpu_end, status);
+
+  // Every rank has finished its slab: processor times are summed, elapsed times are those of
+  // the slowest rank, and the info file counts the slices of all ranks.
+  const bool all_done = rav_mpi_vote(status == ST_OK);
+  double sums[] = {cpu_end - cpu_start, static_cast<double>(slices_done)};
+  double elapsed[] = {elapsed_end - elapsed_start};
+  rav_mpi_sum(sums);
+  rav_mpi_max(elapsed);
+  // A failure on another rank leaves this one's status good, but the volume incomplete.
+  const bool failed_elsewhere = !all_done && status == ST_OK;
+  if (failed_elsewhere || !rav_mpi_is_root()) return;
   if (status == ST_OK) {
     std::printf(" \nTiming Information\n");
     std::printf("Total CPU time = %s minutes\n",
-                ut_fmt_real((cpu_end - cpu_start) * 0.016666668F, 10, 2).c_str());
+                ut_fmt_real(static_cast<float>(sums[0]) * 0.016666668F, 10, 2).c_str());
     std::printf("Total elapse time = %s minutes\n",
-                ut_fmt_real((elapsed_end - elapsed_start) * 0.016666668F, 10, 2).c_str());
+                ut_fmt_real(static_cast<float>(elapsed[0]) * 0.016666668F, 10, 2).c_str());
   }
-  RAV_OUTPUT_INFO(p.OUTPUT_FILE, pass.NUM_X, pass.NUM_Y, slices_done, status);
+  RAV_OUTPUT_INFO(p.OUTPUT_FILE, pass.NUM_X, pass.NUM_Y, static_cast<std::int32_t>(sums[1]),
+                  status);
 }

@@ -3,6 +3,7 @@
 // The stream is used only to hold the descriptor: every record goes out with pwrite at a 64-bit
 // offset, so there is no stdio buffer that could hide a failed write until the close, and a
 // record lands at its place whatever order the records are written in.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "rav_mpi.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
 
@@ -37,6 +39,24 @@ bool slice_file_open(SliceFile& out, const std::string& name, std::int64_t recor
   std::FILE* file = std::fopen(name.c_str(), "wb");
   if (file == nullptr) {
     error_number = errno != 0 ? errno : EIO;
+    return false;
+  }
+  out.file = file;
+  return true;
+}
+
+bool slice_file_open_shared(SliceFile& out, const std::string& name, std::int64_t record_bytes,
+                            int& error_number) {
+  error_number = 0;
+  out.file = nullptr;
+  out.name = name;
+  out.record_bytes = record_bytes;
+  // No O_TRUNC: other processes of the run write their records into the same file.
+  const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  std::FILE* file = descriptor < 0 ? nullptr : ::fdopen(descriptor, "w");
+  if (file == nullptr) {
+    error_number = errno != 0 ? errno : EIO;
+    if (descriptor >= 0) ::close(descriptor);
     return false;
   }
   out.file = file;

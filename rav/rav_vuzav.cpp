@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "rav.h"
+#include "rav_mpi.h"
 #include "ut.h"
 #include "vu.h"
 
@@ -54,6 +55,8 @@ int RAV_VUZAV(int argc, char** argv) {
     ParameterSet parameters;
     std::int32_t retstat = 0;
     RAV_READ_PARAMETERS(parameter_file, retstat, parameters, status);
+    // Of the ranks of a run on several processes, only rank 0 shows the graphics.
+    if (!rav_mpi_is_root()) parameters.DISPLAY_GRAPHICS = false;
 
     UT_WRITE("INFO: Output file: " + trimmed(parameters.OUTPUT_FILE), status);
     UT_WRITE(" ", status);
@@ -65,7 +68,13 @@ int RAV_VUZAV(int argc, char** argv) {
     }
 
     // With retstat not 0 the reason was printed while reading (a bad header line excepted).
-    if (retstat == 0) {
+    // With several ranks, the driver runs only when every rank read the same parameters and
+    // can run it: a rank with a bad status would miss the votes the others wait at.
+    bool run = retstat == 0;
+    if (rav_mpi_size() > 1) {
+      run = rav_mpi_vote(retstat == 0 && status == ST_OK, rav_mpi_parameter_key(parameters));
+    }
+    if (run) {
       if (parameters.RECONSTRUCT_FROM_SINOGRAMS) {
         RAV_SINORECONSTRUCTION(parameters, status);
       } else {
@@ -82,8 +91,9 @@ int RAV_VUZAV(int argc, char** argv) {
   }
 
   UT_WRITE(" ", status);
+  rav_mpi_show_report();
   ST_OUT(status);
   std::fflush(stdout);
-  if (status != ST_OK) exit_code = 1;
+  if (status != ST_OK || rav_mpi_run_failed()) exit_code = 1;
   return exit_code;
 }

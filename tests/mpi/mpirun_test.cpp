@@ -1,0 +1,305 @@
+// Whole runs under mpirun on tiny synthetic scans: two and three ranks give bitwise the volume
+// and the info file of the single-process run, rank 0 alone speaks for the run, and a failing
+// rank ends the job. Skipped when the program was built without MPI.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "../e2e/e2e_support.h"
+
+namespace {
+
+using e2e::fs::path;
+
+// Runs that have not ended by then are taken for hung: the job is killed and the test fails.
+constexpr auto kHangLimit = std::chrono::seconds(120);
+
+struct JobResult {
+  std::string out;  // standard output of mpirun: the lines of all ranks
+  std::string err;  // standard error (mpirun's own notices)
+  int exit_code = -1;
+  bool hung = false;
+};
+
+#ifdef RAV_HAVE_MPI
+constexpr const char* kMpiexec = RAV_MPIEXEC;
+#else
+constexpr const char* kMpiexec = "";
+#endif
+
+// Runs `mpirun --oversubscribe -np RANKS rav_vuzav PAR` in DIR.
+JobResult mpirun(int ranks, const std::string& par, const path& dir) {
+  int out_pipe[2];
+  if (::pipe(out_pipe) != 0) return {};
+  const path err_file = dir / ("mpirun_" + std::to_string(ranks) + ".err");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setpgid(0, 0);  // the whole job can be killed at once
+    ::dup2(out_pipe[1], STDOUT_FILENO);
+    ::close(out_pipe[0]);
+    ::close(out_pipe[1]);
+    if (std::FILE* err = std::fopen(err_file.c_str(), "w")) ::dup2(fileno(err), STDERR_FILENO);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    // Tests and CI run as root, which mpirun refuses unless told.
+    ::setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
+    ::setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
+    // Open MPI does not free everything it allocates: leak checking of the sanitizer build
+    // would fail every rank at its end (its own leaks are checked in the single-process tests).
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string options = asan != nullptr ? std::string(asan) + ":" : std::string();
+    ::setenv("ASAN_OPTIONS", (options + "detect_leaks=0").c_str(), 1);
+    std::string program = std::string(RAV_BINARY_DIR) + "/rav_vuzav";
+    std::vector<std::string> args = {kMpiexec, "--oversubscribe", "-np", std::to_string(ranks),
+                                     program, par};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(kMpiexec, argv.data());
+    ::_exit(127);
+  }
+  ::close(out_pipe[1]);
+  JobResult result;
+  const auto deadline = std::chrono::steady_clock::now() + kHangLimit;
+  char buffer[4096];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.hung = true;
+      ::kill(-pid, SIGKILL);
+      break;
+    }
+    pollfd fd{out_pipe[0], POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+    const ssize_t n = ::read(out_pipe[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    result.out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(out_pipe[0]);
+  int wait_status = 0;
+  ::waitpid(pid, &wait_status, 0);
+  result.exit_code =
+      WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  result.err = e2e::read_text(err_file);
+  return result;
+}
+
+// The transcript with the digits of the timing lines masked (minutes and the percentage).
+std::string masked(const std::string& out) {
+  std::istringstream in(out);
+  std::string line, result;
+  while (std::getline(in, line)) {
+    const bool timing = line.ends_with(" minutes") || line.ends_with("%");
+    if (timing) {
+      for (char& c : line) c = (c >= '0' && c <= '9') ? '#' : c;
+    }
+    result += line + "\n";
+  }
+  return result;
+}
+
+std::string described(const JobResult& r) {
+  return "exit " + std::to_string(r.exit_code) + (r.hung ? " (hung, killed)" : "") +
+         "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
+}
+
+class Mpirun : public testing::Test {
+ protected:
+  void SetUp() override {
+#ifndef RAV_HAVE_MPI
+    GTEST_SKIP() << "built without MPI";
+#endif
+    if (::access(kMpiexec, X_OK) != 0) GTEST_SKIP() << "no " << kMpiexec;
+    root_ = e2e::test_directory(
+        std::string("mpi_") + testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  void TearDown() override {
+    if (!root_.empty()) e2e::fs::remove_all(root_);
+  }
+
+  path scan(const std::string& name, std::vector<std::string> options) {
+    const path dir = root_ / name;
+    options.insert(options.end(), {"--out", dir.string(), "--relative"});
+    const e2e::RunResult written = e2e::run("rav_phantom", options, root_);
+    EXPECT_EQ(written.exit_code, 0) << written.out;
+    return dir;
+  }
+
+  // The volume, info file and transcript of one run, the output file moved aside.
+  struct Outcome {
+    std::vector<float> volume;
+    std::string info, out;
+  };
+  static Outcome take(const path& dir, const std::string& output, const std::string& out) {
+    Outcome o{e2e::read_floats(dir / output), e2e::read_text(dir / (output + ".info")), out};
+    e2e::fs::remove(dir / output);
+    e2e::fs::remove(dir / (output + ".info"));
+    return o;
+  }
+
+  // Runs PAR alone and then with each rank count of RANKS; every run must give bitwise the
+  // volume and the info file of the run alone, and rank 0's transcript must be the single one
+  // (timing digits aside) when SAME_TRANSCRIPT.
+  void expect_same_as_alone(const path& dir, const std::string& par, const std::string& output,
+                            std::vector<int> ranks, bool same_transcript = true) {
+    const e2e::RunResult alone_run = e2e::run("rav_vuzav", {par}, dir);
+    ASSERT_EQ(alone_run.exit_code, 0) << alone_run.out;
+    const Outcome alone = take(dir, output, alone_run.out);
+    ASSERT_FALSE(alone.volume.empty());
+    for (int n : ranks) {
+      SCOPED_TRACE(std::to_string(n) + " ranks");
+      const JobResult job = mpirun(n, par, dir);
+      ASSERT_EQ(job.exit_code, 0) << described(job);
+      const std::uintmax_t bytes = e2e::fs::file_size(dir / output);
+      const Outcome got = take(dir, output, job.out);
+      EXPECT_EQ(bytes, alone.volume.size() * sizeof(float));
+      EXPECT_TRUE(got.volume == alone.volume) << "the volumes differ";
+      EXPECT_EQ(got.info, alone.info);
+      EXPECT_EQ(job.out.find("[rank"), std::string::npos) << job.out;
+      if (same_transcript) {
+        EXPECT_EQ(masked(got.out), masked(alone.out));
+      }
+    }
+  }
+
+  path root_;
+};
+
+const std::vector<std::string> kSmall = {"--bins", "64", "--projections", "96"};
+
+// A parameter file for the stored sinograms sino_FIRST.zlf to sino_LAST.zlf of a kSmall scan.
+std::string sinogram_parameters(int first, int last, const std::string& method) {
+  return "! RAV_VUZAV PARAMETER FILE\nRECONSTRUCT_FROM_SINOGRAMS = YES\n"
+         "SINOGRAM_PREFIX = sino_\nSINOGRAM_POSTFIX = .zlf\n"
+         "NUM_FIRST_SINOGRAM = " + std::to_string(first) + "\n"
+         "NUM_LAST_SINOGRAM = " + std::to_string(last) + "\nSINOGRAM_INTERVAL = 1\n"
+         "LENGTH_OF_NUMERICAL_PART = 4\nNUM_IMAGE_1 = 64\nNUM_IMAGE_2 = 96\n"
+         "ANGLE_OFFSET = 0\nANGLE_BETWEEN_PROJECTIONS = 1.875\n"
+         "ROTATION_AXIS_POSITION = 32\nOVERSAMPLING_FACTOR = " + method + "\n"
+         "OUTPUT_FILE = stored.raw\n"
+         "START_VOXEL_1 = 1\nEND_VOXEL_1 = 64\nSTART_VOXEL_2 = 1\nEND_VOXEL_2 = 64\n";
+}
+
+std::vector<std::string> with(std::vector<std::string> options,
+                              const std::vector<std::string>& more) {
+  options.insert(options.end(), more.begin(), more.end());
+  return options;
+}
+
+TEST_F(Mpirun, OddSliceCountsGiveTheVolumeOfOneProcess) {
+  // 7 slices: slabs of 4 and 3, or 3, 2 and 2; rank 0 has one pass like the single run.
+  const path dir = scan("odd", with(kSmall, {"--slices", "7"}));
+  expect_same_as_alone(dir, "phantom.par", "recon.raw", {2, 3});
+}
+
+TEST_F(Mpirun, SeveralPassesPerRankGiveTheVolumeOfOneProcess) {
+  // 128 bins x 512 projections with one megabyte: four sinograms a pass, so 9 slices take three
+  // passes alone, two on each rank of two, and one or two on ranks of three.
+  const path dir = scan("passes", {"--bins", "128", "--projections", "512", "--slices", "9",
+                                   "--sinogram-mb", "1"});
+  expect_same_as_alone(dir, "phantom.par", "recon.raw", {2, 3}, false);
+  const JobResult job = mpirun(2, "phantom.par", dir);
+  EXPECT_NE(job.out.find("INFO: Pass  2  of  2  passes"), std::string::npos) << job.out;
+  EXPECT_EQ(job.out.find("of  3  passes"), std::string::npos) << job.out;
+}
+
+TEST_F(Mpirun, OversamplingAndAHorizontalAxisGiveTheVolumeOfOneProcess) {
+  const path over = scan("over", with(kSmall, {"--slices", "5", "--oversampling", "2"}));
+  expect_same_as_alone(over, "phantom.par", "recon.raw", {2, 3});
+  // Slices along the first image axis: the slabs are taken after the axes are exchanged.
+  const path horizontal = scan("horizontal", with(kSmall, {"--slices", "5", "--horizontal"}));
+  expect_same_as_alone(horizontal, "phantom.par", "recon.raw", {2, 3});
+}
+
+TEST_F(Mpirun, StoredSinogramsGiveTheVolumeOfOneProcess) {
+  const path dir = scan("stored", with(kSmall, {"--slices", "5"}));
+  e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
+  ASSERT_EQ(e2e::run("rav_vuzav", {"phantom.par"}, dir).exit_code, 0);
+  for (const std::string method : {"0", "2"}) {
+    SCOPED_TRACE("OVERSAMPLING_FACTOR " + method);
+    e2e::write_text(dir / "sino.par", sinogram_parameters(1, 5, method));
+    expect_same_as_alone(dir, "sino.par", "stored.raw", {2, 3});
+  }
+}
+
+TEST_F(Mpirun, MoreRanksThanSlicesLeaveTheSpareRanksIdle) {
+  const path dir = scan("spare", with(kSmall, {"--slices", "2"}));
+  expect_same_as_alone(dir, "phantom.par", "recon.raw", {3});
+  // One stored sinogram for three ranks.
+  e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
+  ASSERT_EQ(e2e::run("rav_vuzav", {"phantom.par"}, dir).exit_code, 0);
+  e2e::write_text(dir / "sino.par", sinogram_parameters(2, 2, "1"));
+  expect_same_as_alone(dir, "sino.par", "stored.raw", {3});
+}
+
+TEST_F(Mpirun, AnOlderLongerOutputFileIsCutOnce) {
+  const path dir = scan("cut", with(kSmall, {"--slices", "5"}));
+  e2e::write_text(dir / "recon.raw", std::string(1 << 20, 'x'));
+  const JobResult job = mpirun(3, "phantom.par", dir);
+  ASSERT_EQ(job.exit_code, 0) << described(job);
+  EXPECT_EQ(e2e::fs::file_size(dir / "recon.raw"), 64u * 64u * 4u * 5u);
+  for (float value : e2e::read_floats(dir / "recon.raw")) ASSERT_TRUE(std::isfinite(value));
+}
+
+TEST_F(Mpirun, AnUnreadableFlatFieldOnOneSlabEndsTheJob) {
+  // The flat field keeps its header and the rows of the first slab only (rows 1 to 3 of 5 for
+  // two ranks): rank 0 reads its rows, rank 1 cannot and ends the process.
+  const path dir = scan("flat", with(kSmall, {"--slices", "5"}));
+  const std::string flat = e2e::read_text(dir / "flat.zlf");
+  const std::size_t header = flat.size() - 64u * 5u * 2u;
+  e2e::write_text(dir / "flat.zlf", flat.substr(0, header + 64u * 3u * 2u));
+  const JobResult job = mpirun(2, "phantom.par", dir);
+  EXPECT_FALSE(job.hung) << described(job);
+  EXPECT_NE(job.exit_code, 0) << described(job);
+  EXPECT_NE(job.out.find("[rank 1] ERROR: Problem inputting flat-field\n[rank 1] flat.zlf\n"),
+            std::string::npos)
+      << described(job);
+  EXPECT_FALSE(e2e::fs::exists(dir / "recon.raw.info"));
+}
+
+TEST_F(Mpirun, AFailedRankShowsItsStatusReportAndFailsTheRun) {
+  // A stored sinogram missing from the last slab: that rank's reader fails (a status, not an
+  // end of the process); the others finish, and the run fails with that rank's report.
+  const path dir = scan("missing", with(kSmall, {"--slices", "5"}));
+  e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
+  ASSERT_EQ(e2e::run("rav_vuzav", {"phantom.par"}, dir).exit_code, 0);
+  e2e::fs::remove(dir / "sino_0005.zlf");
+  e2e::write_text(dir / "sino.par", sinogram_parameters(1, 5, "0"));
+  const JobResult job = mpirun(3, "sino.par", dir);
+  EXPECT_FALSE(job.hung) << described(job);
+  EXPECT_NE(job.exit_code, 0) << described(job);
+  EXPECT_NE(job.out.find("ERROR: The run failed on rank 2; its messages are marked \"[rank 2]\""),
+            std::string::npos)
+      << described(job);
+  EXPECT_NE(job.out.find("[rank 2] STATUS: Position where error condition was identified\n"
+                         "[rank 2] Subroutine RAV_IN_ZELFA"),
+            std::string::npos)
+      << described(job);
+  EXPECT_EQ(job.out.find("Timing Information"), std::string::npos) << job.out;
+  EXPECT_EQ(job.out.find("[rank 1]"), std::string::npos) << job.out;
+  EXPECT_FALSE(e2e::fs::exists(dir / "stored.raw.info"));
+}
+
+TEST_F(Mpirun, RefusedParametersStopEveryRank) {
+  const path dir = scan("refused", with(kSmall, {"--slices", "3"}));
+  e2e::set_parameter(dir / "phantom.par", "END_VOXEL_2", "0");
+  const JobResult job = mpirun(2, "phantom.par", dir);
+  EXPECT_FALSE(job.hung) << described(job);
+  EXPECT_NE(job.exit_code, 0) << described(job);
+  EXPECT_NE(job.out.find("\nERROR: END_VOXEL_2 = 0 is below START_VOXEL_2 = 1\n"),
+            std::string::npos)
+      << described(job);
+  EXPECT_NE(job.out.find("[rank 1] ERROR: END_VOXEL_2 = 0 is below START_VOXEL_2 = 1\n"),
+            std::string::npos)
+      << described(job);
+  EXPECT_FALSE(e2e::fs::exists(dir / "recon.raw"));
+}
+
+}  // namespace
