@@ -1,19 +1,26 @@
-// Speed of the reconstruction kernels: the four back-projections in giga-updates per second
-// (one update = one projection added to one pixel of one slice) and the transform pair of the
-// projection filter in nanoseconds.
+// Speed of the reconstruction kernels: the four back-projections and the oversampled one in
+// giga-updates per second (one update = one projection added to one pixel of one slice), for the
+// reference loops (fast:0) and the fastest kernels (fast:1), on one thread and on two (each
+// with its own slice: the GUPS of /threads:2 are those of both together, by wall-clock time);
+// and the transform pair of the projection filter in nanoseconds.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <numbers>
 #include <random>
 #include <vector>
 
+#include "rav_kernels.h"
 #include "rav_numerics.h"
+#include "rav_slice_loops.h"
 #include "ut.h"
 
 namespace {
 
-constexpr std::int32_t kProjections = 32;
+// Enough projections that the copying of rows in and out of the kernels weighs as in a run.
+constexpr std::int32_t kProjections = 180;
 
 struct Scene {
   std::vector<std::int32_t> x_starts, x_ends;
@@ -57,46 +64,85 @@ void report_updates(benchmark::State& state, std::int64_t updates) {
                                               benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_Backproject1Nearest(benchmark::State& state) {
+// Target for a benchmark: range(1) 0 the reference loops, 1 the fastest kernels available.
+bool select_target(benchmark::State& state) {
+  const RavKernelTarget target = state.range(1) == 0 ? RavKernelTarget::REFERENCE
+                                                     : RavKernelTarget::AVX512;
+  if (!rav_set_kernel_target(target)) {
+    state.SkipWithError("target not available on this processor");
+    return false;
+  }
+  state.SetLabel(rav_kernel_target_name(target));
+  return true;
+}
+
+// The four back-projection routines; with ->Threads(2) every thread has a slice of its own, as
+// the slice groups of a pass do.
+template <bool LINEAR, bool TWO>
+void BM_Backproject(benchmark::State& state) {
+  if (!select_target(state)) return;
   Scene s(static_cast<std::int32_t>(state.range(0)));
   std::int32_t status = ST_OK;
   for (auto _ : state) {
-    RAV_BACKPROJECT_1NEAREST(s.g, s.sinogram_1, s.slice_1, status);
+    if constexpr (TWO && LINEAR) {
+      RAV_BACKPROJECT_LINEAR(s.g, s.sinogram_1, s.sinogram_2, s.slice_1, s.slice_2, status);
+    } else if constexpr (TWO) {
+      RAV_BACKPROJECT_NEAREST(s.g, s.sinogram_1, s.sinogram_2, s.slice_1, s.slice_2, status);
+    } else if constexpr (LINEAR) {
+      RAV_BACKPROJECT_1LINEAR(s.g, s.sinogram_1, s.slice_1, status);
+    } else {
+      RAV_BACKPROJECT_1NEAREST(s.g, s.sinogram_1, s.slice_1, status);
+    }
+    benchmark::DoNotOptimize(s.slice_1.data());
+    benchmark::DoNotOptimize(s.slice_2.data());
+  }
+  report_updates(state, (TWO ? 2 : 1) * s.updates_per_slice);
+}
+
+// The oversampled back-projection (OV = 4) of resampled projections into one slice: the
+// reference loop one projection at a time, the kernels in one batch.
+void BM_BackprojectOversampled(benchmark::State& state) {
+  if (!select_target(state)) return;
+  Scene s(static_cast<std::int32_t>(state.range(0)));
+  constexpr std::int32_t OV = 4;
+  const std::int64_t fine = std::int64_t{OV} * s.g.NUM_BINS;
+  std::vector<float> resampled(static_cast<std::size_t>(fine * kProjections));
+  std::vector<RavKernelProjection> list(kProjections);
+  for (std::int32_t j = 0; j < kProjections; ++j) {
+    const auto slot = std::span<float>(resampled).subspan(static_cast<std::size_t>(j * fine),
+                                                          static_cast<std::size_t>(fine));
+    rav_oversample_projection(std::span<const float>(s.sinogram_1)
+                                  .subspan(static_cast<std::size_t>(j) * s.g.NUM_BINS,
+                                           static_cast<std::size_t>(s.g.NUM_BINS)),
+                              OV, slot);
+    rav_over_batch_entry(rav_over_angle(s.g.START_ANGLE, s.g.ANGLE_STEP, j), list[j]);
+    list[j].data[0] = slot.data();
+  }
+  const bool reference = state.range(1) == 0;
+  for (auto _ : state) {
+    std::fill(s.slice_1.begin(), s.slice_1.end(), 0.0f);
+    if (reference) {
+      for (std::int32_t j = 0; j < kProjections; ++j) {
+        rav_backproject_1over(s.g, OV, rav_over_angle(s.g.START_ANGLE, s.g.ANGLE_STEP, j),
+                              std::span<const float>(resampled).subspan(
+                                  static_cast<std::size_t>(j * fine), static_cast<std::size_t>(fine)),
+                              s.slice_1);
+      }
+    } else {
+      float* slices[2] = {s.slice_1.data(), nullptr};
+      rav_kernel_backproject(RavKernelMethod::FINE, s.g, OV, list, 1, slices);
+    }
     benchmark::DoNotOptimize(s.slice_1.data());
   }
   report_updates(state, s.updates_per_slice);
 }
 
-void BM_Backproject1Linear(benchmark::State& state) {
-  Scene s(static_cast<std::int32_t>(state.range(0)));
-  std::int32_t status = ST_OK;
-  for (auto _ : state) {
-    RAV_BACKPROJECT_1LINEAR(s.g, s.sinogram_1, s.slice_1, status);
-    benchmark::DoNotOptimize(s.slice_1.data());
+void kernel_args(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"bins", "fast"});
+  for (const std::int64_t bins : {512, 2048}) {
+    for (const std::int64_t fast : {0, 1}) b->Args({bins, fast});
   }
-  report_updates(state, s.updates_per_slice);
-}
-
-void BM_BackprojectNearest(benchmark::State& state) {
-  Scene s(static_cast<std::int32_t>(state.range(0)));
-  std::int32_t status = ST_OK;
-  for (auto _ : state) {
-    RAV_BACKPROJECT_NEAREST(s.g, s.sinogram_1, s.sinogram_2, s.slice_1, s.slice_2, status);
-    benchmark::DoNotOptimize(s.slice_1.data());
-    benchmark::DoNotOptimize(s.slice_2.data());
-  }
-  report_updates(state, 2 * s.updates_per_slice);
-}
-
-void BM_BackprojectLinear(benchmark::State& state) {
-  Scene s(static_cast<std::int32_t>(state.range(0)));
-  std::int32_t status = ST_OK;
-  for (auto _ : state) {
-    RAV_BACKPROJECT_LINEAR(s.g, s.sinogram_1, s.sinogram_2, s.slice_1, s.slice_2, status);
-    benchmark::DoNotOptimize(s.slice_1.data());
-    benchmark::DoNotOptimize(s.slice_2.data());
-  }
-  report_updates(state, 2 * s.updates_per_slice);
+  b->Threads(1)->Threads(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 }
 
 // One analysis, one scaling by 1/NFFT (where the filter weights sit; it keeps the data from
@@ -121,10 +167,11 @@ void BM_TransformPair(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Backproject1Nearest)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Backproject1Linear)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BackprojectNearest)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BackprojectLinear)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Backproject<false, false>)->Name("BM_Backproject1Nearest")->Apply(kernel_args);
+BENCHMARK(BM_Backproject<true, false>)->Name("BM_Backproject1Linear")->Apply(kernel_args);
+BENCHMARK(BM_Backproject<false, true>)->Name("BM_BackprojectNearest")->Apply(kernel_args);
+BENCHMARK(BM_Backproject<true, true>)->Name("BM_BackprojectLinear")->Apply(kernel_args);
+BENCHMARK(BM_BackprojectOversampled)->Apply(kernel_args);
 BENCHMARK(BM_TransformPair)->Arg(2048)->Arg(4096)->Unit(benchmark::kNanosecond);
 
 BENCHMARK_MAIN();

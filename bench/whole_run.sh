@@ -62,18 +62,21 @@ method_par() {
   echo "$dir/${tag}_$method.par"
 }
 
-# Runs PROGRAM on PAR on one thread, REPEAT times; prints "best-seconds peak-kilobytes".
+# Runs PROGRAM on PAR on one thread, REPEAT times; prints "best-elapsed-seconds
+# best-cpu-seconds peak-kilobytes" (CPU = user + system: the fairer measure on a busy machine).
 timed_run() {
-  local program=$1 par=$2 best="" peak=0
+  local program=$1 par=$2 best="" best_cpu="" peak=0
   for _ in $(seq "$repeat"); do
-    local out
-    out=$(cd "$(dirname "$par")" && OMP_NUM_THREADS=1 /usr/bin/time -f "%e %M" \
+    local out seconds user system kb cpu
+    out=$(cd "$(dirname "$par")" && OMP_NUM_THREADS=1 /usr/bin/time -f "%e %U %S %M" \
             "$program" "$par" 2>&1 >/dev/null | tail -1)
-    local seconds=${out% *} kb=${out#* }
+    read -r seconds user system kb <<< "$out"
+    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')
     if [ -z "$best" ] || awk "BEGIN{exit !($seconds < $best)}"; then best=$seconds; fi
+    if [ -z "$best_cpu" ] || awk "BEGIN{exit !($cpu < $best_cpu)}"; then best_cpu=$cpu; fi
     [ "$kb" -gt "$peak" ] && peak=$kb
   done
-  echo "$best $peak"
+  echo "$best $best_cpu $peak"
 }
 
 scan="$work/scan512"
@@ -81,28 +84,31 @@ make_scan "$scan" 512 720 16
 echo
 echo "Scan: 512 bins, 720 projections, 16 slices, 32-bit float projections; one thread;"
 echo "best of $repeat runs"
-printf '%-8s %12s %12s %8s %14s %14s %s\n' method "reference s" "fast s" ratio \
-  "ref peak MB" "fast peak MB" volumes
+printf '%-8s %10s %10s %7s %10s %10s %7s %9s %9s %s\n' method "ref s" "fast s" ratio \
+  "ref cpu s" "fast cpu s" ratio "ref MB" "fast MB" volumes
 for method in 0 1; do
   name=$([ "$method" = 0 ] && echo linear || echo nearest)
-  read -r ref_s ref_kb < <(timed_run "$ref/rav_vuzav" "$(method_par "$scan" "$method" ref)")
-  read -r fast_s fast_kb < <(timed_run "$fast/rav_vuzav" "$(method_par "$scan" "$method" fast)")
+  read -r ref_s ref_cpu ref_kb < <(timed_run "$ref/rav_vuzav" "$(method_par "$scan" "$method" ref)")
+  read -r fast_s fast_cpu fast_kb < <(timed_run "$fast/rav_vuzav" \
+                                        "$(method_par "$scan" "$method" fast)")
   same=$(cmp -s "$scan/recon_ref_$method.raw" "$scan/recon_fast_$method.raw" && echo identical ||
          echo DIFFERENT)
-  awk -v n="$name" -v r="$ref_s" -v f="$fast_s" -v rk="$ref_kb" -v fk="$fast_kb" -v s="$same" \
-    'BEGIN { printf "%-8s %12.2f %12.2f %7.2fx %14.1f %14.1f %s\n", n, r, f, r / f, rk / 1024, fk / 1024, s }'
+  awk -v n="$name" -v r="$ref_s" -v f="$fast_s" -v rc="$ref_cpu" -v fc="$fast_cpu" \
+      -v rk="$ref_kb" -v fk="$fast_kb" -v s="$same" 'BEGIN {
+    printf "%-8s %10.2f %10.2f %6.2fx %10.2f %10.2f %6.2fx %9.1f %9.1f %s\n",
+           n, r, f, r / f, rc, fc, rc / fc, rk / 1024, fk / 1024, s }'
 done
 
 if [ "$scaling" = 1 ]; then
   echo
   echo "Time per slice of the fast build (linear, 720 projections, 4 slices, one thread);"
   echo "ns per update = time / (slices x projections x pi/4 x bins^2)"
-  printf '%6s %12s %14s\n' bins "s per slice" "ns per update"
+  printf '%6s %12s %14s %16s\n' bins "s per slice" "ns per update" "cpu ns/update"
   for bins in 256 512 1024 2048; do
     dir="$work/scaling$bins"
     make_scan "$dir" "$bins" 720 4
-    read -r s _ < <(timed_run "$fast/rav_vuzav" "$(method_par "$dir" 0 fast)")
-    awk -v b="$bins" -v s="$s" 'BEGIN { per = s / 4; u = 720 * 3.14159265 / 4 * b * b;
-      printf "%6d %12.4f %14.3f\n", b, per, per / u * 1e9 }'
+    read -r s cpu _ < <(timed_run "$fast/rav_vuzav" "$(method_par "$dir" 0 fast)")
+    awk -v b="$bins" -v s="$s" -v c="$cpu" 'BEGIN { per = s / 4; u = 720 * 3.14159265 / 4 * b * b;
+      printf "%6d %12.4f %14.3f %16.3f\n", b, per, per / u * 1e9, c / 4 / u * 1e9 }'
   done
 fi

@@ -13,6 +13,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -25,6 +26,8 @@
 namespace {
 
 constexpr int kLanes = 16;
+// Projections added together in one sweep over the columns where all lanes are inside (a pair).
+constexpr int kGroup = 2;
 constexpr std::int32_t kNever = std::numeric_limits<std::int32_t>::max() / 2;
 
 // A block of up to sixteen rows and the columns its pixels occupy.
@@ -146,12 +149,12 @@ RAV_AVX512 inline bool window_holds(__m512i idx, __mmask16 mask, int last) {
   }
 }
 
-// Adds the value of one projection at the positions U (for the lanes in MASK, or all) to the
-// interleaved pixels at T, for NS sinograms whose pixel buffers lie STRIDE floats apart.
-// WINDOWED: the unmasked columns take their values from a window of 32 bins where they can.
-template <RavKernelMethod METHOD, int NS, bool MASKED, bool WINDOWED = false>
-RAV_AVX512 inline void add_column(__m512 u, __mmask16 mask, const float* const base[2],
-                                  float* t, std::int64_t stride, const Window* range = nullptr) {
+// The values of one projection at the positions U, for the lanes in MASK (all when not MASKED;
+// the other lanes' values are left unspecified), one vector per sinogram. WINDOWED: read through
+// a window of 32 bins where the bins allow it.
+template <RavKernelMethod METHOD, int NS, bool MASKED, bool WINDOWED>
+RAV_AVX512 inline void column_values(__m512 u, __mmask16 mask, const float* const base[2],
+                                     const Window* range, __m512 value[2]) {
   if constexpr (METHOD == RavKernelMethod::LINEAR) {
     const __m512i k = _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(0.50001f)));
     const __m512 w =
@@ -182,14 +185,7 @@ RAV_AVX512 inline void add_column(__m512 u, __mmask16 mask, const float* const b
         left = _mm512_i32gather_ps(k, base[n], 4);
         right = _mm512_i32gather_ps(k, base[n] + 1, 4);
       }
-      const __m512 value = _mm512_add_ps(_mm512_mul_ps(w1, left), _mm512_mul_ps(w, right));
-      float* tn = t + n * stride;
-      const __m512 old = _mm512_load_ps(tn);
-      if constexpr (MASKED) {
-        _mm512_store_ps(tn, _mm512_mask_add_ps(old, mask, old, value));
-      } else {
-        _mm512_store_ps(tn, _mm512_add_ps(old, value));
-      }
+      value[n] = _mm512_add_ps(_mm512_mul_ps(w1, left), _mm512_mul_ps(w, right));
     }
   } else {
     __m512i k;
@@ -207,28 +203,20 @@ RAV_AVX512 inline void add_column(__m512 u, __mmask16 mask, const float* const b
       windowed = window_holds<MASKED>(idx, mask, 31);
     }
     for (int n = 0; n < NS; ++n) {
-      __m512 value;
       if (windowed) {
         const __m512 lo = _mm512_loadu_ps(base[n] + start);
         const __m512 hi = _mm512_loadu_ps(base[n] + start + 16);
-        value = _mm512_permutex2var_ps(lo, idx, hi);
+        value[n] = _mm512_permutex2var_ps(lo, idx, hi);
       } else if constexpr (MASKED) {
-        value = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), mask, k, base[n], 4);
+        value[n] = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), mask, k, base[n], 4);
       } else {
-        value = _mm512_i32gather_ps(k, base[n], 4);
-      }
-      float* tn = t + n * stride;
-      const __m512 old = _mm512_load_ps(tn);
-      if constexpr (MASKED) {
-        _mm512_store_ps(tn, _mm512_mask_add_ps(old, mask, old, value));
-      } else {
-        _mm512_store_ps(tn, _mm512_add_ps(old, value));
+        value[n] = _mm512_i32gather_ps(k, base[n], 4);
       }
     }
   }
 }
 
-// Columns FROM .. TO (inclusive) of one projection with lanes masked by their column ranges.
+// Columns FROM .. TO (inclusive) of one projection, each lane only where its row has pixels.
 template <RavKernelMethod METHOD, int NS, bool WINDOWED>
 RAV_AVX512 inline __m512 masked_columns(__m512 u, __m512 step, const RowBlock& b, std::int32_t from,
                                         std::int32_t to, const float* const base[2], float* T,
@@ -239,10 +227,121 @@ RAV_AVX512 inline __m512 masked_columns(__m512 u, __m512 step, const RowBlock& b
   for (std::int32_t x = from; x <= to; ++x, t += kLanes) {
     const __m512i xv = _mm512_set1_epi32(x);
     const __mmask16 mask = _mm512_cmple_epi32_mask(xs, xv) & _mm512_cmple_epi32_mask(xv, xe);
-    add_column<METHOD, NS, true, WINDOWED>(u, mask, base, t, stride, range);
+    __m512 value[2];
+    column_values<METHOD, NS, true, WINDOWED>(u, mask, base, range, value);
+    for (int n = 0; n < NS; ++n) {
+      float* tn = t + n * stride;
+      const __m512 old = _mm512_load_ps(tn);
+      _mm512_store_ps(tn, _mm512_mask_add_ps(old, mask, old, value[n]));
+    }
     u = _mm512_mask_add_ps(u, mask, u, step);
   }
   return u;
+}
+
+// A window kept from column to column: as long as the bins of a column lie inside it, its
+// values need not be loaded again. OFFSET places a new window around the bin of lane 8 so that
+// the bins, which move by cos θ per column, stay inside it for as many columns as can be.
+struct HeldWindow {
+  __m512i start_v;
+  std::int32_t start;
+  std::int32_t offset;
+  __m512 low[2], high[2];
+};
+
+RAV_AVX512 inline void hold_window(HeldWindow& h, float c, float s, bool linear) {
+  const auto half = static_cast<std::int32_t>(8.0f * std::abs(s)) + 2;  // lanes 0 .. 15 about lane 8
+  h.offset = c >= 0.0f ? half : 29 - half - (linear ? 1 : 0);
+  h.offset = std::clamp(h.offset, 0, 31);
+  h.start = -(1 << 29);  // holds nothing yet
+  h.start_v = _mm512_set1_epi32(h.start);
+}
+
+template <RavKernelMethod METHOD, int NS>
+RAV_AVX512 inline void held_values(__m512 u, HeldWindow& h, const float* const base[2],
+                                   const Window& range, __m512 value[2]) {
+  constexpr bool kLinear = METHOD == RavKernelMethod::LINEAR;
+  constexpr int kLast = kLinear ? 30 : 31;  // idx and, for linear, idx + 1 in 0 .. 31
+  __m512i k;
+  __m512 w, w1;
+  if constexpr (kLinear) {
+    k = _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(0.50001f)));
+    w = _mm512_add_ps(_mm512_sub_ps(u, _mm512_cvtepi32_ps(k)), _mm512_set1_ps(0.5f));
+    w1 = _mm512_sub_ps(_mm512_set1_ps(1.0f), w);
+  } else {
+    k = _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(1.0f)));
+  }
+  __m512i idx = _mm512_sub_epi32(k, h.start_v);
+  if (!window_holds<false>(idx, 0xFFFF, kLast)) {
+    const std::int32_t centre = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(k, 2));
+    h.start = std::clamp(centre - h.offset, range.lowest, range.highest);
+    h.start_v = _mm512_set1_epi32(h.start);
+    for (int n = 0; n < NS; ++n) {
+      h.low[n] = _mm512_loadu_ps(base[n] + h.start);
+      h.high[n] = _mm512_loadu_ps(base[n] + h.start + 16);
+    }
+    idx = _mm512_sub_epi32(k, h.start_v);
+    if (!window_holds<false>(idx, 0xFFFF, kLast)) {  // near the ends of the detector
+      for (int n = 0; n < NS; ++n) {
+        if constexpr (kLinear) {
+          const __m512 left = _mm512_i32gather_ps(k, base[n], 4);
+          const __m512 right = _mm512_i32gather_ps(k, base[n] + 1, 4);
+          value[n] = _mm512_add_ps(_mm512_mul_ps(w1, left), _mm512_mul_ps(w, right));
+        } else {
+          value[n] = _mm512_i32gather_ps(k, base[n], 4);
+        }
+      }
+      return;
+    }
+  }
+  for (int n = 0; n < NS; ++n) {
+    if constexpr (kLinear) {
+      const __m512i idx1 = _mm512_add_epi32(idx, _mm512_set1_epi32(1));
+      const __m512 left = _mm512_permutex2var_ps(h.low[n], idx, h.high[n]);
+      const __m512 right = _mm512_permutex2var_ps(h.low[n], idx1, h.high[n]);
+      value[n] = _mm512_add_ps(_mm512_mul_ps(w1, left), _mm512_mul_ps(w, right));
+    } else {
+      value[n] = _mm512_permutex2var_ps(h.low[n], idx, h.high[n]);
+    }
+  }
+}
+
+// Columns FROM .. TO where every lane is inside its row, for PAIR projections (U[q]) whose values
+// are added one after the other, in their order. WINDOWED: through windows held from column to
+// column (HELD, one per projection).
+template <RavKernelMethod METHOD, int NS, int PAIR, bool WINDOWED>
+RAV_AVX512 inline void full_columns(__m512 u[kGroup], const __m512 step[kGroup], const RowBlock& b,
+                                    std::int32_t from, std::int32_t to,
+                                    const float* const base[kGroup][2], float* T, std::int64_t stride,
+                                    const Window* range, HeldWindow held[kGroup]) {
+  // The running positions and windows live in registers through the loop (locals, not the
+  // arrays, which the compiler would keep in memory).
+  __m512 u0 = u[0], u1 = u[PAIR - 1];
+  const __m512 step0 = step[0], step1 = step[PAIR - 1];
+  HeldWindow h0 = held[0], h1 = held[PAIR - 1];
+  float* t = T + static_cast<std::int64_t>(from - b.x_low) * kLanes;
+  for (std::int32_t x = from; x <= to; ++x, t += kLanes) {
+    __m512 value0[2], value1[2];
+    if constexpr (WINDOWED) {
+      held_values<METHOD, NS>(u0, h0, base[0], *range, value0);
+      if constexpr (PAIR == 2) held_values<METHOD, NS>(u1, h1, base[1], *range, value1);
+    } else {
+      column_values<METHOD, NS, false, false>(u0, 0xFFFF, base[0], range, value0);
+      if constexpr (PAIR == 2) {
+        column_values<METHOD, NS, false, false>(u1, 0xFFFF, base[1], range, value1);
+      }
+    }
+    for (int n = 0; n < NS; ++n) {
+      float* tn = t + n * stride;
+      __m512 sum = _mm512_add_ps(_mm512_load_ps(tn), value0[n]);
+      if constexpr (PAIR == 2) sum = _mm512_add_ps(sum, value1[n]);
+      _mm512_store_ps(tn, sum);
+    }
+    u0 = _mm512_add_ps(u0, step0);
+    if constexpr (PAIR == 2) u1 = _mm512_add_ps(u1, step1);
+  }
+  u[0] = u0;
+  u[PAIR - 1] = PAIR == 2 ? u1 : u0;
 }
 
 template <RavKernelMethod METHOD, int NS>
@@ -257,58 +356,74 @@ RAV_AVX512 void backproject_block(const RavGeometry& g, std::int32_t OV, const R
   // Windows of 32 bins for the nearest and linear kernels (the fine samples of the oversampled
   // one lie too far apart along a column); window starts keep the 32 values inside the
   // projection.
-  const bool windowed = METHOD != RavKernelMethod::FINE && bins >= 32;
+  constexpr bool kWindowed = METHOD != RavKernelMethod::FINE;
+  const bool windowed = kWindowed && bins >= 32;
   const Window range{1, static_cast<std::int32_t>(bins) - 31};
-  for (std::size_t p = 0; p < projections.size(); ++p) {
-    const RavKernelProjection& proj = projections[p];
-    // Bring the next projection towards the core while this one is added.
-    if (p + 1 < projections.size()) {
+  // Columns where some lane is outside its row come before and after those where all are inside.
+  const std::int32_t ramp_end = std::min(b.full_low - 1, b.x_high);
+  const std::int32_t tail = std::max(b.full_high + 1, ramp_end + 1);
+  // Two projections at a time through the columns where all lanes are inside (nearest and
+  // linear): the pixels are loaded and stored once for both.
+  const int pair = windowed && b.full_low <= b.full_high ? kGroup : 1;
+  for (std::size_t p = 0; p < projections.size(); p += static_cast<std::size_t>(pair)) {
+    const int count = static_cast<int>(std::min<std::size_t>(pair, projections.size() - p));
+    // Bring the next projections towards the core while these are added.
+    if (p + static_cast<std::size_t>(count) < projections.size()) {
       const std::int64_t values = METHOD == RavKernelMethod::FINE ? bins * OV : bins;
-      for (int n = 0; n < NS; ++n) {
-        const char* next = reinterpret_cast<const char*>(projections[p + 1].data[n]);
-        for (std::int64_t off = 0; off < values * 4; off += 64) {
-          _mm_prefetch(next + off, _MM_HINT_T0);
+      for (std::size_t q = p + static_cast<std::size_t>(count);
+           q < std::min(projections.size(), p + static_cast<std::size_t>(2 * count)); ++q) {
+        for (int n = 0; n < NS; ++n) {
+          const char* next = reinterpret_cast<const char*>(projections[q].data[n]);
+          for (std::int64_t off = 0; off < values * 4; off += 64) {
+            _mm_prefetch(next + off, _MM_HINT_T0);
+          }
         }
       }
     }
-    const __m512 c = _mm512_set1_ps(proj.c);
-    const __m512 s = _mm512_set1_ps(proj.s);
-    // Position of each row's first pixel, as the reference forms it.
-    __m512 u = _mm512_add_ps(_mm512_sub_ps(_mm512_mul_ps(ia, c), _mm512_mul_ps(ra, s)), A);
-    __m512 step = c;
-    const float* base[2] = {nullptr, nullptr};
-    for (int n = 0; n < NS; ++n) base[n] = one_before(proj.data[n]);
-    if constexpr (METHOD == RavKernelMethod::FINE) {
-      const __m512 ovv = _mm512_set1_ps(ov);
-      u = _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(u, _mm512_set1_ps(0.5f)), ovv),
-                        _mm512_set1_ps(0.99999f));
-      step = _mm512_set1_ps(proj.c * ov);
-    }
-    // Columns where some lane is outside its row, then those where all are inside, then the
-    // rest.
-    const std::int32_t ramp_end = std::min(b.full_low - 1, b.x_high);
-    if (windowed) {
-      u = masked_columns<METHOD, NS, true>(u, step, b, b.x_low, ramp_end, base, T, stride, &range);
-    } else {
-      u = masked_columns<METHOD, NS, false>(u, step, b, b.x_low, ramp_end, base, T, stride, &range);
-    }
-    float* t = T + static_cast<std::int64_t>(b.full_low - b.x_low) * kLanes;
-    if (windowed) {
-      for (std::int32_t x = b.full_low; x <= b.full_high; ++x, t += kLanes) {
-        add_column<METHOD, NS, false, true>(u, 0xFFFF, base, t, stride, &range);
-        u = _mm512_add_ps(u, step);
+    __m512 u[kGroup], step[kGroup];
+    const float* base[kGroup][2] = {};
+    HeldWindow held[kGroup];
+    for (int q = 0; q < count; ++q) {
+      const RavKernelProjection& proj = projections[p + static_cast<std::size_t>(q)];
+      const __m512 c = _mm512_set1_ps(proj.c);
+      const __m512 s = _mm512_set1_ps(proj.s);
+      // Position of each row's first pixel, as the reference forms it.
+      u[q] = _mm512_add_ps(_mm512_sub_ps(_mm512_mul_ps(ia, c), _mm512_mul_ps(ra, s)), A);
+      step[q] = c;
+      if constexpr (METHOD == RavKernelMethod::FINE) {
+        const __m512 ovv = _mm512_set1_ps(ov);
+        u[q] = _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(u[q], _mm512_set1_ps(0.5f)), ovv),
+                             _mm512_set1_ps(0.99999f));
+        step[q] = _mm512_set1_ps(proj.c * ov);
       }
-    } else {
-      for (std::int32_t x = b.full_low; x <= b.full_high; ++x, t += kLanes) {
-        add_column<METHOD, NS, false>(u, 0xFFFF, base, t, stride);
-        u = _mm512_add_ps(u, step);
+      for (int n = 0; n < NS; ++n) base[q][n] = one_before(proj.data[n]);
+      hold_window(held[q], proj.c, proj.s, METHOD == RavKernelMethod::LINEAR);
+      if (windowed) {
+        u[q] = masked_columns<METHOD, NS, kWindowed>(u[q], step[q], b, b.x_low, ramp_end, base[q],
+                                                    T, stride, &range);
+      } else {
+        u[q] = masked_columns<METHOD, NS, false>(u[q], step[q], b, b.x_low, ramp_end, base[q], T,
+                                                 stride, &range);
       }
     }
-    const std::int32_t tail = std::max(b.full_high + 1, ramp_end + 1);
-    if (windowed) {
-      masked_columns<METHOD, NS, true>(u, step, b, tail, b.x_high, base, T, stride, &range);
+    if (count == 2) {
+      full_columns<METHOD, NS, 2, kWindowed>(u, step, b, b.full_low, b.full_high, base, T, stride,
+                                             &range, held);
+    } else if (windowed) {
+      full_columns<METHOD, NS, 1, kWindowed>(u, step, b, b.full_low, b.full_high, base, T, stride,
+                                             &range, held);
     } else {
-      masked_columns<METHOD, NS, false>(u, step, b, tail, b.x_high, base, T, stride, &range);
+      full_columns<METHOD, NS, 1, false>(u, step, b, b.full_low, b.full_high, base, T, stride,
+                                         &range, held);
+    }
+    for (int q = 0; q < count; ++q) {
+      if (windowed) {
+        masked_columns<METHOD, NS, kWindowed>(u[q], step[q], b, tail, b.x_high, base[q], T,
+                                              stride, &range);
+      } else {
+        masked_columns<METHOD, NS, false>(u[q], step[q], b, tail, b.x_high, base[q], T, stride,
+                                          &range);
+      }
     }
   }
 }
