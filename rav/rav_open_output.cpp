@@ -27,6 +27,9 @@ void open_or_end(SliceFile& out, std::string_view output_file, std::int32_t NUM_
     std::fflush(stdout);
     std::exit(1);
   }
+  // The info file of an older run would describe the cut file, and stay beside it if this run
+  // stops before the end: it goes now and is written again when the volume is complete.
+  std::remove((name + ".info").c_str());
 }
 
 }  // namespace
