@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 
 #include "rav_drivers.h"
@@ -20,5 +21,13 @@ void RAV_OUTPUT_INFO(std::string_view output_file, std::int32_t NUM_X, std::int3
   UT_WRITE_FILE(kUnit, "NUM_X = " + ut_fmt_int(NUM_X, 8), status);
   UT_WRITE_FILE(kUnit, "NUM_Y = " + ut_fmt_int(NUM_Y, 8), status);
   UT_WRITE_FILE(kUnit, "NUM_Z = " + ut_fmt_int(NUM_Z, 8), status);
+  if (status != ST_OK) {
+    // A write failed (the failure is reported): a partial info file would misdescribe the
+    // volume, so none is left.
+    std::int32_t local = ST_OK;
+    UT_CLOSE_ASCIIFILE(kUnit, local);
+    std::remove(name.c_str());
+    return;
+  }
   UT_CLOSE_ASCIIFILE(kUnit, status);
 }
