@@ -216,29 +216,6 @@ RAV_AVX512 inline void column_values(__m512 u, __mmask16 mask, const float* cons
   }
 }
 
-// Columns FROM .. TO (inclusive) of one projection, each lane only where its row has pixels.
-template <RavKernelMethod METHOD, int NS, bool WINDOWED>
-RAV_AVX512 inline __m512 masked_columns(__m512 u, __m512 step, const RowBlock& b, std::int32_t from,
-                                        std::int32_t to, const float* const base[2], float* T,
-                                        std::int64_t stride, const Window* range) {
-  const __m512i xs = _mm512_load_si512(b.xs);
-  const __m512i xe = _mm512_load_si512(b.xe);
-  float* t = T + static_cast<std::int64_t>(from - b.x_low) * kLanes;
-  for (std::int32_t x = from; x <= to; ++x, t += kLanes) {
-    const __m512i xv = _mm512_set1_epi32(x);
-    const __mmask16 mask = _mm512_cmple_epi32_mask(xs, xv) & _mm512_cmple_epi32_mask(xv, xe);
-    __m512 value[2];
-    column_values<METHOD, NS, true, WINDOWED>(u, mask, base, range, value);
-    for (int n = 0; n < NS; ++n) {
-      float* tn = t + n * stride;
-      const __m512 old = _mm512_load_ps(tn);
-      _mm512_store_ps(tn, _mm512_mask_add_ps(old, mask, old, value[n]));
-    }
-    u = _mm512_mask_add_ps(u, mask, u, step);
-  }
-  return u;
-}
-
 // A window kept from column to column: as long as the bins of a column lie inside it, its
 // values need not be loaded again. OFFSET places a new window around the bin of lane 8 so that
 // the bins, which move by cos θ per column, stay inside it for as many columns as can be.
@@ -246,20 +223,25 @@ struct HeldWindow {
   __m512i start_v;
   std::int32_t start;
   std::int32_t offset;
+  bool forward;  // the bins grow from column to column
   __m512 low[2], high[2];
 };
 
 RAV_AVX512 inline void hold_window(HeldWindow& h, float c, float s, bool linear) {
   const auto half = static_cast<std::int32_t>(8.0f * std::abs(s)) + 2;  // lanes 0 .. 15 about lane 8
-  h.offset = c >= 0.0f ? half : 29 - half - (linear ? 1 : 0);
+  h.forward = c >= 0.0f;
+  h.offset = h.forward ? half : 29 - half - (linear ? 1 : 0);
   h.offset = std::clamp(h.offset, 0, 31);
   h.start = -(1 << 29);  // holds nothing yet
   h.start_v = _mm512_set1_epi32(h.start);
 }
 
-template <RavKernelMethod METHOD, int NS>
-RAV_AVX512 inline void held_values(__m512 u, HeldWindow& h, const float* const base[2],
-                                   const Window& range, __m512 value[2]) {
+// The values of one projection at the positions U for the lanes in MASK (all when not MASKED)
+// through the held window H, placing a new window when the bins have left it.
+template <RavKernelMethod METHOD, int NS, bool MASKED>
+RAV_AVX512 inline void held_values(__m512 u, __mmask16 mask, HeldWindow& h,
+                                   const float* const base[2], const Window& range,
+                                   __m512 value[2]) {
   constexpr bool kLinear = METHOD == RavKernelMethod::LINEAR;
   constexpr int kLast = kLinear ? 30 : 31;  // idx and, for linear, idx + 1 in 0 .. 31
   __m512i k;
@@ -272,23 +254,31 @@ RAV_AVX512 inline void held_values(__m512 u, HeldWindow& h, const float* const b
     k = _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(1.0f)));
   }
   __m512i idx = _mm512_sub_epi32(k, h.start_v);
-  if (!window_holds<false>(idx, 0xFFFF, kLast)) {
-    const std::int32_t centre = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(k, 2));
-    h.start = std::clamp(centre - h.offset, range.lowest, range.highest);
+  if (!window_holds<MASKED>(idx, mask, kLast)) {
+    std::int32_t start;
+    if constexpr (MASKED) {
+      // The lanes that count may lie anywhere: start from their lowest or highest bin.
+      start = h.forward ? _mm512_mask_reduce_min_epi32(mask, k) - 1
+                        : _mm512_mask_reduce_max_epi32(mask, k) - 30;
+    } else {
+      start = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(k, 2)) - h.offset;
+    }
+    h.start = std::clamp(start, range.lowest, range.highest);
     h.start_v = _mm512_set1_epi32(h.start);
     for (int n = 0; n < NS; ++n) {
       h.low[n] = _mm512_loadu_ps(base[n] + h.start);
       h.high[n] = _mm512_loadu_ps(base[n] + h.start + 16);
     }
     idx = _mm512_sub_epi32(k, h.start_v);
-    if (!window_holds<false>(idx, 0xFFFF, kLast)) {  // near the ends of the detector
+    if (!window_holds<MASKED>(idx, mask, kLast)) {  // near the ends of the detector
       for (int n = 0; n < NS; ++n) {
+        const __m512 zero = _mm512_setzero_ps();
         if constexpr (kLinear) {
-          const __m512 left = _mm512_i32gather_ps(k, base[n], 4);
-          const __m512 right = _mm512_i32gather_ps(k, base[n] + 1, 4);
+          const __m512 left = _mm512_mask_i32gather_ps(zero, mask, k, base[n], 4);
+          const __m512 right = _mm512_mask_i32gather_ps(zero, mask, k, base[n] + 1, 4);
           value[n] = _mm512_add_ps(_mm512_mul_ps(w1, left), _mm512_mul_ps(w, right));
         } else {
-          value[n] = _mm512_i32gather_ps(k, base[n], 4);
+          value[n] = _mm512_mask_i32gather_ps(zero, mask, k, base[n], 4);
         }
       }
       return;
@@ -304,6 +294,36 @@ RAV_AVX512 inline void held_values(__m512 u, HeldWindow& h, const float* const b
       value[n] = _mm512_permutex2var_ps(h.low[n], idx, h.high[n]);
     }
   }
+}
+
+// Columns FROM .. TO (inclusive) of one projection, each lane only where its row has pixels.
+template <RavKernelMethod METHOD, int NS, bool WINDOWED>
+RAV_AVX512 inline __m512 masked_columns(__m512 u, __m512 step, const RowBlock& b, std::int32_t from,
+                                        std::int32_t to, const float* const base[2], float* T,
+                                        std::int64_t stride, const Window* range,
+                                        HeldWindow& held) {
+  const __m512i xs = _mm512_load_si512(b.xs);
+  const __m512i xe = _mm512_load_si512(b.xe);
+  HeldWindow h = held;  // in registers through the loop
+  float* t = T + static_cast<std::int64_t>(from - b.x_low) * kLanes;
+  for (std::int32_t x = from; x <= to; ++x, t += kLanes) {
+    const __m512i xv = _mm512_set1_epi32(x);
+    const __mmask16 mask = _mm512_cmple_epi32_mask(xs, xv) & _mm512_cmple_epi32_mask(xv, xe);
+    __m512 value[2];
+    if constexpr (WINDOWED) {
+      held_values<METHOD, NS, true>(u, mask, h, base, *range, value);
+    } else {
+      column_values<METHOD, NS, true, false>(u, mask, base, range, value);
+    }
+    for (int n = 0; n < NS; ++n) {
+      float* tn = t + n * stride;
+      const __m512 old = _mm512_load_ps(tn);
+      _mm512_store_ps(tn, _mm512_mask_add_ps(old, mask, old, value[n]));
+    }
+    u = _mm512_mask_add_ps(u, mask, u, step);
+  }
+  held = h;
+  return u;
 }
 
 // Columns FROM .. TO where every lane is inside its row, for PAIR projections (U[q]) whose values
@@ -323,8 +343,8 @@ RAV_AVX512 inline void full_columns(__m512 u[kGroup], const __m512 step[kGroup],
   for (std::int32_t x = from; x <= to; ++x, t += kLanes) {
     __m512 value0[2], value1[2];
     if constexpr (WINDOWED) {
-      held_values<METHOD, NS>(u0, h0, base[0], *range, value0);
-      if constexpr (PAIR == 2) held_values<METHOD, NS>(u1, h1, base[1], *range, value1);
+      held_values<METHOD, NS, false>(u0, 0xFFFF, h0, base[0], *range, value0);
+      if constexpr (PAIR == 2) held_values<METHOD, NS, false>(u1, 0xFFFF, h1, base[1], *range, value1);
     } else {
       column_values<METHOD, NS, false, false>(u0, 0xFFFF, base[0], range, value0);
       if constexpr (PAIR == 2) {
@@ -342,6 +362,8 @@ RAV_AVX512 inline void full_columns(__m512 u[kGroup], const __m512 step[kGroup],
   }
   u[0] = u0;
   u[PAIR - 1] = PAIR == 2 ? u1 : u0;
+  held[0] = h0;
+  held[PAIR - 1] = PAIR == 2 ? h1 : h0;
 }
 
 template <RavKernelMethod METHOD, int NS>
@@ -400,10 +422,10 @@ RAV_AVX512 void backproject_block(const RavGeometry& g, std::int32_t OV, const R
       hold_window(held[q], proj.c, proj.s, METHOD == RavKernelMethod::LINEAR);
       if (windowed) {
         u[q] = masked_columns<METHOD, NS, kWindowed>(u[q], step[q], b, b.x_low, ramp_end, base[q],
-                                                    T, stride, &range);
+                                                    T, stride, &range, held[q]);
       } else {
         u[q] = masked_columns<METHOD, NS, false>(u[q], step[q], b, b.x_low, ramp_end, base[q], T,
-                                                 stride, &range);
+                                                 stride, &range, held[q]);
       }
     }
     if (count == 2) {
@@ -419,10 +441,10 @@ RAV_AVX512 void backproject_block(const RavGeometry& g, std::int32_t OV, const R
     for (int q = 0; q < count; ++q) {
       if (windowed) {
         masked_columns<METHOD, NS, kWindowed>(u[q], step[q], b, tail, b.x_high, base[q], T,
-                                              stride, &range);
+                                              stride, &range, held[q]);
       } else {
         masked_columns<METHOD, NS, false>(u[q], step[q], b, tail, b.x_high, base[q], T, stride,
-                                          &range);
+                                          &range, held[q]);
       }
     }
   }
