@@ -10,6 +10,7 @@
 // GCC 12 takes the deliberately undefined source of the unmasked intrinsics for an uninitialised
 // value.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #include <immintrin.h>
 
 #include <algorithm>
