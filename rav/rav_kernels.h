@@ -8,6 +8,10 @@
 // position is never recomputed as start + x·cos θ). Inside the kernel a block of rows is held
 // interleaved (column by column, one value per row), so that a column of sixteen pixels is one
 // vector load and store; the rows are copied in before and back after the projections are added.
+// The bins that a column of sixteen rows reads lie within about sixteen bins of each other, so
+// the nearest and linear kernels pick them out of a window of 32 consecutive bins with one
+// permutation, and keep the window while the bins stay inside it; gathers serve where they do not
+// (the oversampled kernel, whose fine samples lie up to 16·OV apart, always gathers).
 //
 // Every file that computes something these kernels must match is built with
 // -ffp-contract=off: a multiply and add fused into one rounding would change the results.

@@ -200,8 +200,9 @@ void RAV_RECON_OVERSLICES(const SlicePass& pass, std::span<float> SINOGRAMS, Rec
   steps.write = [&](int T, std::int32_t G) {
     // Ascending slice order; slices of sinograms beyond the pass are not written.
     const std::int32_t k = 1 + G * STEP;
+    const GroupSlices& slice = slice_sets[static_cast<std::size_t>(T)];
     for (std::int32_t p = 0; p < STEP && k + p <= N; ++p) {
-      slice_file_write(out, NEXT_RECORD, slice_sets[static_cast<std::size_t>(T)][static_cast<std::size_t>(p)]);
+      slice_file_write(out, NEXT_RECORD, slice[static_cast<std::size_t>(p)]);
       ++NEXT_RECORD;
     }
   };

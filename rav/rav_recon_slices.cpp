@@ -1,6 +1,8 @@
 // The slice loop of a pass without oversampling: filter and back-project each stored sinogram,
 // one or two slices at a time, show every twentieth slice and write every slice as the next
 // record of the output file. Also the pieces both slice loops share.
+#include <omp.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -15,8 +17,6 @@
 #include "rav_slice_loops.h"
 #include "ut.h"
 #include "vu.h"
-
-#include <omp.h>
 
 namespace {
 constexpr std::string_view kRoutine = "Subroutine RAV_RECON_SLICES V0.16";
