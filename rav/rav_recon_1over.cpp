@@ -67,12 +67,15 @@ void rav_backproject_1over(const RavGeometry& geometry, std::int32_t OV, float T
   }
 }
 
+std::int64_t rav_over_fewest_slots() { return 4; }
+
 std::int64_t rav_over_work_values(std::int32_t OV, std::int32_t NUM_BINS) {
   const std::int64_t one = static_cast<std::int64_t>(std::max(OV, 0)) * std::max(NUM_BINS, 0);
   if (rav_kernel_target() == RavKernelTarget::REFERENCE || one == 0) return one;
   // Room for a batch of projections of about 512 KB, so that the slices are swept once per
   // batch rather than once per projection.
-  const std::int64_t batch = std::clamp<std::int64_t>((std::int64_t{1} << 17) / one, 1, 32);
+  const std::int64_t batch =
+      std::clamp<std::int64_t>((std::int64_t{1} << 17) / one, rav_over_fewest_slots(), 32);
   return batch * one;
 }
 
@@ -133,10 +136,11 @@ void RAV_RECON_1OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilt
   }
   const std::int64_t num_bins = geometry.NUM_BINS;
   std::fill_n(SLICE.data(), static_cast<std::int64_t>(geometry.NUM_X) * geometry.NUM_Y, 0.0f);
-  if (rav_kernel_target() != RavKernelTarget::REFERENCE) {
-    // The fast kernels take the projections in batches, as many as OVERSAMPLED holds.
-    const std::int64_t fine = OV * num_bins;
-    const std::int64_t slots = static_cast<std::int64_t>(OVERSAMPLED.size()) / fine;
+  // The fast kernels take the projections in batches, as many as OVERSAMPLED holds; for fewer
+  // than a few the copying of the rows in and out of the kernel costs more than it saves.
+  const std::int64_t fine = OV * num_bins;
+  const std::int64_t slots = static_cast<std::int64_t>(OVERSAMPLED.size()) / fine;
+  if (rav_kernel_target() != RavKernelTarget::REFERENCE && slots >= rav_over_fewest_slots()) {
     thread_local std::vector<RavKernelProjection> pending;
     pending.resize(static_cast<std::size_t>(slots));
     std::int64_t count = 0;

@@ -65,12 +65,12 @@ void RAV_RECON_OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilte
   const std::int64_t pixels = static_cast<std::int64_t>(geometry.NUM_X) * geometry.NUM_Y;
   std::fill_n(SLICE_1.data(), pixels, 0.0f);
   std::fill_n(SLICE_2.data(), pixels, 0.0f);
-  if (rav_kernel_target() != RavKernelTarget::REFERENCE) {
-    // The fast kernels take the projections in batches, as many as the shorter of OVERSAMPLED_1
-    // and OVERSAMPLED_2 holds.
-    const std::int64_t fine = OV * num_bins;
-    const std::int64_t slots =
-        static_cast<std::int64_t>(std::min(OVERSAMPLED_1.size(), OVERSAMPLED_2.size())) / fine;
+  // The fast kernels take the projections in batches, as many as the shorter of OVERSAMPLED_1
+  // and OVERSAMPLED_2 holds (a few at least, see RAV_RECON_1OVER).
+  const std::int64_t fine = OV * num_bins;
+  const std::int64_t slots =
+      static_cast<std::int64_t>(std::min(OVERSAMPLED_1.size(), OVERSAMPLED_2.size())) / fine;
+  if (rav_kernel_target() != RavKernelTarget::REFERENCE && slots >= rav_over_fewest_slots()) {
     thread_local std::vector<RavKernelProjection> pending;
     pending.resize(static_cast<std::size_t>(slots));
     std::int64_t count = 0;

@@ -109,9 +109,11 @@ void rav_backproject_over(const RavGeometry& geometry, std::int32_t OV, float TH
 
 // Values of each OVERSAMPLED array that the slice loops allocate: OV·NUM_BINS for the reference
 // loops, a batch of several projections for the fast kernels (RAV_RECON_1OVER and RAV_RECON_OVER
-// fill as many resampled projections as the arrays hold before they add them to the slices, one
-// at a time when an array holds only one).
+// fill as many resampled projections as the arrays hold before they add them to the slices; with
+// room for fewer than rav_over_fewest_slots() they use the reference loop, one projection at a
+// time). Callers that want the fast kernels size their OVERSAMPLED arrays with this.
 std::int64_t rav_over_work_values(std::int32_t OV, std::int32_t NUM_BINS);
+std::int64_t rav_over_fewest_slots();
 // A batch of resampled projections: the entry for angle THETA (false when its cosine or sine is
 // not finite, so that it adds nothing), and the addition of the COUNT entries of PENDING to the
 // NS slices (COUNT set to 0).
