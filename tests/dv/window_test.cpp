@@ -6,85 +6,19 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <sstream>
+#include "../support/xvfb_server.h"
 
 namespace {
 
-std::string find_xvfb() {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    const std::filesystem::path candidate = std::filesystem::path(dir) / "Xvfb";
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return "";
-}
-
-// A private X server; it picks a free display number and tells it through a pipe.
-class Xvfb {
- public:
-  bool start() {
-    const std::string binary = find_xvfb();
-    if (binary.empty()) return false;
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      const int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1);
-      dup2(null, 2);
-      const std::string fd = std::to_string(fds[1]);
-      execl(binary.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-            "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    pollfd wait{fds[0], POLLIN, 0};
-    while (poll(&wait, 1, 20000) > 0) {
-      char ch;
-      if (read(fds[0], &ch, 1) != 1 || ch == '\n') break;
-      number += ch;
-    }
-    close(fds[0]);
-    if (number.empty()) {
-      stop();
-      return false;
-    }
-    display_ = ":" + number;
-    return true;
-  }
-  void stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-  }
-  const std::string& display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
-
-Xvfb* g_server = nullptr;
+test_support::XvfbServer* g_server = nullptr;
 bool g_have_server = false;
 
 class DvWindow : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    g_server = new Xvfb;
+    g_server = new test_support::XvfbServer;
     g_have_server = g_server->start();
   }
   static void TearDownTestSuite() {

@@ -1,53 +1,18 @@
 // Whole runs of the program: console transcript and exit code for the usage text and for
 // parameter files that cannot be used.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "e2e_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunResult {
-  std::string out;
-  int exit_code = -1;
-};
-
-// Runs the program with ARGS in directory DIR and collects its standard output.
-RunResult run_program(const std::vector<std::string>& args, const fs::path& dir) {
-  int pipe_fds[2];
-  if (::pipe(pipe_fds) != 0) return {};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(pipe_fds[1], STDOUT_FILENO);
-    ::close(pipe_fds[0]);
-    ::close(pipe_fds[1]);
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    std::vector<char*> argv;
-    std::string program = RAV_BINARY_DIR "/rav_vuzav";
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  ::close(pipe_fds[1]);
-  RunResult run;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0) run.out.append(buffer, n);
-  ::close(pipe_fds[0]);
-  int wait_status = 0;
-  ::waitpid(pid, &wait_status, 0);
-  run.exit_code = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  return run;
-}
+using e2e::RunResult;
 
 const std::string kBanner =
     " \n"
@@ -81,7 +46,9 @@ class Entry : public testing::Test {
     std::ofstream(dir_ / name, std::ios::binary) << content;
     return name;
   }
-  RunResult run(const std::vector<std::string>& args) { return run_program(args, dir_); }
+  RunResult run(const std::vector<std::string>& args) {
+    return e2e::run("rav_vuzav", args, dir_);
+  }
 
   fs::path dir_;
 };

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "../vu/xvfb_server.h"
+#include "../support/xvfb_server.h"
 #include "e2e_support.h"
 
 namespace {
@@ -72,7 +72,7 @@ TEST_F(Graphics, PngPagesWithoutADisplay) {
 }
 
 TEST_F(Graphics, WindowUnderAPrivateXServer) {
-  vu_test::XvfbServer server;
+  test_support::XvfbServer server;
   if (!server.start()) GTEST_SKIP() << "no Xvfb";
   ScopedEnv display("DISPLAY", server.display());
   const e2e::RunResult run = e2e::run("rav_vuzav", {"phantom.par"}, dir_);

@@ -2,7 +2,7 @@
 // cleanly without a display.
 // gtest first: Xlib defines macros (None, Bool, Status) that clash with its names.
 #include "vu_test_support.h"
-#include "xvfb_server.h"
+#include "../support/xvfb_server.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -11,13 +11,13 @@ using namespace vu_test;
 
 namespace {
 
-XvfbServer* g_server = nullptr;
+test_support::XvfbServer* g_server = nullptr;
 bool g_have_server = false;
 
 class GraphicsWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    g_server = new XvfbServer;
+    g_server = new test_support::XvfbServer;
     g_have_server = g_server->start();
   }
   static void TearDownTestSuite() {

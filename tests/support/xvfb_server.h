@@ -3,36 +3,35 @@
 // last client leaves, so one test's closed window cannot make the next test's open fail.
 #pragma once
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
-namespace vu_test {
+namespace test_support {
 
 inline std::string find_xvfb() {
   const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  dirs += ":/usr/bin";
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    const std::size_t end = dirs.find(':', start);
-    const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos
-                                                                        : end - start);
+  std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+  std::string dir;
+  while (std::getline(dirs, dir, ':')) {
     const std::filesystem::path candidate = std::filesystem::path(dir) / "Xvfb";
-    if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    if (end == std::string::npos) break;
-    start = end + 1;
+    if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) return candidate;
   }
   return "";
 }
 
 class XvfbServer {
  public:
-  // False when there is no Xvfb or it did not come up.
+  ~XvfbServer() { stop(); }
+
+  // False when there is no Xvfb or it did not come up within 20 seconds.
   bool start() {
     const std::string binary = find_xvfb();
     if (binary.empty()) return false;
@@ -42,16 +41,23 @@ class XvfbServer {
     if (pid_ < 0) return false;
     if (pid_ == 0) {
       close(fds[0]);
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
       const std::string fd = std::to_string(fds[1]);
-      execl(binary.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+      execl(binary.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
             "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
-    std::string number;
-    char ch = 0;
     // Xvfb writes the display number and a line end once it accepts connections.
-    while (read(fds[0], &ch, 1) == 1 && ch != '\n') number += ch;
+    std::string number;
+    pollfd wait{fds[0], POLLIN, 0};
+    while (poll(&wait, 1, 20000) > 0) {
+      char ch;
+      if (read(fds[0], &ch, 1) != 1 || ch == '\n') break;
+      number += ch;
+    }
     close(fds[0]);
     if (number.empty()) {
       stop();
@@ -60,14 +66,15 @@ class XvfbServer {
     display_ = ":" + number;
     return true;
   }
+
   void stop() {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
-      int wstatus = 0;
-      waitpid(pid_, &wstatus, 0);
-      pid_ = -1;
+      waitpid(pid_, nullptr, 0);
     }
+    pid_ = -1;
   }
+
   const std::string& display() const { return display_; }
 
  private:
@@ -75,4 +82,4 @@ class XvfbServer {
   std::string display_;
 };
 
-}  // namespace vu_test
+}  // namespace test_support
