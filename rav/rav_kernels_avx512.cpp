@@ -7,6 +7,7 @@
 // whose row has not started, or has ended, at the current column are masked off and keep their
 // position. Only the functions marked RAV_AVX512 use the instruction set, and they are reached
 // only when the processor reports it.
+//
 // GCC 12 takes the deliberately undefined source of the unmasked intrinsics for an uninitialised
 // value.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -128,18 +129,6 @@ struct Window {
   std::int32_t highest;  // last allowed window start (bins - 31)
 };
 
-// First bin of the window for the bins K (1-based) of the lanes in MASK: centred on lane 8 when
-// every lane counts, else starting at the lowest bin of the lanes that count.
-template <bool MASKED>
-RAV_AVX512 inline std::int32_t window_start(__m512i k, __mmask16 mask, const Window& range) {
-  if constexpr (MASKED) {
-    return std::clamp(_mm512_mask_reduce_min_epi32(mask, k), range.lowest, range.highest);
-  } else {
-    const std::int32_t centre = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(k, 2));
-    return std::clamp(centre - 15, range.lowest, range.highest);
-  }
-}
-
 // Whether the window indices IDX of the lanes in MASK (or all) lie in 0 .. LAST.
 template <bool MASKED>
 RAV_AVX512 inline bool window_holds(__m512i idx, __mmask16 mask, int last) {
@@ -151,37 +140,22 @@ RAV_AVX512 inline bool window_holds(__m512i idx, __mmask16 mask, int last) {
 }
 
 // The values of one projection at the positions U, for the lanes in MASK (all when not MASKED;
-// the other lanes' values are left unspecified), one vector per sinogram. WINDOWED: read through
-// a window of 32 bins where the bins allow it.
-template <RavKernelMethod METHOD, int NS, bool MASKED, bool WINDOWED>
+// the other lanes' values are left unspecified), one vector per sinogram, gathered.
+template <RavKernelMethod METHOD, int NS, bool MASKED>
 RAV_AVX512 inline void column_values(__m512 u, __mmask16 mask, const float* const base[2],
-                                     const Window* range, __m512 value[2]) {
+                                     __m512 value[2]) {
+  const __m512 zero = _mm512_setzero_ps();
   if constexpr (METHOD == RavKernelMethod::LINEAR) {
     const __m512i k = _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(0.50001f)));
     const __m512 w =
         _mm512_add_ps(_mm512_sub_ps(u, _mm512_cvtepi32_ps(k)), _mm512_set1_ps(0.5f));
     const __m512 w1 = _mm512_sub_ps(_mm512_set1_ps(1.0f), w);
-    bool windowed = false;
-    std::int32_t start = 0;
-    __m512i idx = k;
-    if constexpr (WINDOWED) {
-      start = window_start<MASKED>(k, mask, *range);
-      idx = _mm512_sub_epi32(k, _mm512_set1_epi32(start));
-      // Both idx and idx + 1 must lie in 0 .. 31.
-      windowed = window_holds<MASKED>(idx, mask, 30);
-    }
-    const __m512i idx1 = _mm512_add_epi32(idx, _mm512_set1_epi32(1));
     for (int n = 0; n < NS; ++n) {
       // base[n] is bin 0: P(k) at base[n] + k, P(k + 1) one further.
       __m512 left, right;
-      if (windowed) {
-        const __m512 lo = _mm512_loadu_ps(base[n] + start);
-        const __m512 hi = _mm512_loadu_ps(base[n] + start + 16);
-        left = _mm512_permutex2var_ps(lo, idx, hi);
-        right = _mm512_permutex2var_ps(lo, idx1, hi);
-      } else if constexpr (MASKED) {
-        left = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), mask, k, base[n], 4);
-        right = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), mask, k, base[n] + 1, 4);
+      if constexpr (MASKED) {
+        left = _mm512_mask_i32gather_ps(zero, mask, k, base[n], 4);
+        right = _mm512_mask_i32gather_ps(zero, mask, k, base[n] + 1, 4);
       } else {
         left = _mm512_i32gather_ps(k, base[n], 4);
         right = _mm512_i32gather_ps(k, base[n] + 1, 4);
@@ -189,27 +163,12 @@ RAV_AVX512 inline void column_values(__m512 u, __mmask16 mask, const float* cons
       value[n] = _mm512_add_ps(_mm512_mul_ps(w1, left), _mm512_mul_ps(w, right));
     }
   } else {
-    __m512i k;
-    if constexpr (METHOD == RavKernelMethod::NEAREST) {
-      k = _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(1.0f)));
-    } else {
-      k = _mm512_cvttps_epi32(u);
-    }
-    bool windowed = false;
-    std::int32_t start = 0;
-    __m512i idx = k;
-    if constexpr (WINDOWED) {
-      start = window_start<MASKED>(k, mask, *range);
-      idx = _mm512_sub_epi32(k, _mm512_set1_epi32(start));
-      windowed = window_holds<MASKED>(idx, mask, 31);
-    }
+    const __m512i k = METHOD == RavKernelMethod::NEAREST
+                          ? _mm512_cvttps_epi32(_mm512_add_ps(u, _mm512_set1_ps(1.0f)))
+                          : _mm512_cvttps_epi32(u);
     for (int n = 0; n < NS; ++n) {
-      if (windowed) {
-        const __m512 lo = _mm512_loadu_ps(base[n] + start);
-        const __m512 hi = _mm512_loadu_ps(base[n] + start + 16);
-        value[n] = _mm512_permutex2var_ps(lo, idx, hi);
-      } else if constexpr (MASKED) {
-        value[n] = _mm512_mask_i32gather_ps(_mm512_setzero_ps(), mask, k, base[n], 4);
+      if constexpr (MASKED) {
+        value[n] = _mm512_mask_i32gather_ps(zero, mask, k, base[n], 4);
       } else {
         value[n] = _mm512_i32gather_ps(k, base[n], 4);
       }
@@ -314,7 +273,7 @@ RAV_AVX512 inline __m512 masked_columns(__m512 u, __m512 step, const RowBlock& b
     if constexpr (WINDOWED) {
       held_values<METHOD, NS, true>(u, mask, h, base, *range, value);
     } else {
-      column_values<METHOD, NS, true, false>(u, mask, base, range, value);
+      column_values<METHOD, NS, true>(u, mask, base, value);
     }
     for (int n = 0; n < NS; ++n) {
       float* tn = t + n * stride;
@@ -347,9 +306,9 @@ RAV_AVX512 inline void full_columns(__m512 u[kGroup], const __m512 step[kGroup],
       held_values<METHOD, NS, false>(u0, 0xFFFF, h0, base[0], *range, value0);
       if constexpr (PAIR == 2) held_values<METHOD, NS, false>(u1, 0xFFFF, h1, base[1], *range, value1);
     } else {
-      column_values<METHOD, NS, false, false>(u0, 0xFFFF, base[0], range, value0);
+      column_values<METHOD, NS, false>(u0, 0xFFFF, base[0], value0);
       if constexpr (PAIR == 2) {
-        column_values<METHOD, NS, false, false>(u1, 0xFFFF, base[1], range, value1);
+        column_values<METHOD, NS, false>(u1, 0xFFFF, base[1], value1);
       }
     }
     for (int n = 0; n < NS; ++n) {
