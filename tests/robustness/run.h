@@ -4,6 +4,8 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -41,7 +43,12 @@ struct Options {
   bool unprivileged = false;          // run as "nobody" when the test runs as root, so that
                                       // file permissions apply
   std::uint64_t address_space = 0;    // RLIMIT_AS in bytes (0: unlimited)
+  fs::path small_fs;                  // mount a tmpfs of SMALL_FS_BYTES here, seen only by the
+  std::uint64_t small_fs_bytes = 0;   // program (a mount namespace of its own)
 };
+
+// Exit code of the child when the small file system could not be set up (no privilege).
+constexpr int kNoSmallFs = 125;
 
 struct Result {
   std::string out;
@@ -69,6 +76,14 @@ inline Result run(const std::string& program, const std::vector<std::string>& ar
     if (out_fd < 0 || err_fd < 0) ::_exit(126);
     ::dup2(out_fd, STDOUT_FILENO);
     ::dup2(err_fd, STDERR_FILENO);
+    if (!options.small_fs.empty()) {
+      const std::string size = "size=" + std::to_string(options.small_fs_bytes);
+      if (::unshare(CLONE_NEWNS) != 0 ||
+          ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+          ::mount("tmpfs", options.small_fs.c_str(), "tmpfs", 0, size.c_str()) != 0) {
+        ::_exit(kNoSmallFs);
+      }
+    }
     if (!options.dir.empty() && ::chdir(options.dir.c_str()) != 0) ::_exit(126);
     if (options.address_space > 0) {
       const rlimit limit{options.address_space, options.address_space};

@@ -48,7 +48,17 @@ class Survey : public testing::Test {
 
   rav_run::Result vuzav(const std::vector<std::string>& args, bool unprivileged = false,
                         std::uint64_t address_space = 0) const {
-    return rav_run::run(rav_run::kVuzav, args, {dir_, unprivileged, address_space});
+    return rav_run::run(rav_run::kVuzav, args, {dir_, unprivileged, address_space, {}, 0});
+  }
+  // The program on parameter file PAR with a tmpfs of BYTES mounted on the (empty) directory
+  // SUBDIR for it alone. The mount ends with the program, so what it left there is listed
+  // after its output, one name a line after a line "LISTING".
+  rav_run::Result vuzav_small_fs(const std::string& par, const std::string& subdir,
+                                 std::uint64_t bytes) const {
+    fs::create_directories(path(subdir));
+    const std::string script = rav_run::kVuzav + " " + par + "; code=$?; echo LISTING; ls " +
+                               subdir + "; exit $code";
+    return rav_run::run("/bin/sh", {"-c", script}, {dir_, false, 0, path(subdir), bytes});
   }
 
   // A tiny scan written by rav_phantom into the scratch directory: 16 x 4 pixel projections
