@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -88,6 +89,21 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
                  name, retstat, xnum, ynum, SINOGRAM, status);
     // A sinogram file that cannot be opened ends the run; no record is written from stale data.
     if (status != ST_OK) break;
+    if (retstat == 0) {
+      // An infinite or NaN value would spread over the whole slice through the filter.
+      std::int64_t not_finite = 0;
+      for (float& value : SINOGRAM) {
+        if (!std::isfinite(value)) {
+          value = 0.0F;
+          ++not_finite;
+        }
+      }
+      if (not_finite > 0) {
+        UT_WRITE("WARNING: " + std::to_string(not_finite) + " values of " + name +
+                     " were not finite (infinite or NaN) and were set to 0",
+                 status);
+      }
+    }
     if (retstat != 0) {
       // The record keeps its place so that record numbers still match sinogram numbers, but a
       // sinogram that cannot be read gives a zero slice, never its neighbour's.
