@@ -313,4 +313,49 @@ TEST_F(ImageSurvey, ProjectionsOfTheWrongSize) {
   expect_reference_refused(run_scan(), "ERROR: Problem inputting background", "background.zlf");
 }
 
+TEST_F(ImageSurvey, StoredSinograms) {
+  // Sinograms written by a first run, then reconstructed directly.
+  const auto prepare = [&] {
+    make_scan();
+    set_parameter("OUTPUT_SINOGRAMS", "YES");
+    ASSERT_EQ(run_scan().exit_code, 0);
+    fs::remove(path("recon.raw"));
+    fs::remove(path("recon.raw.info"));
+    write("sino.par",
+          "! RAV_VUZAV PARAMETER FILE\n"
+          "RECONSTRUCT_FROM_SINOGRAMS = YES\nSINOGRAM_PREFIX = sino_\n"
+          "SINOGRAM_POSTFIX = .zlf\nNUM_FIRST_SINOGRAM = 1\nNUM_LAST_SINOGRAM = 4\n"
+          "SINOGRAM_INTERVAL = 1\nLENGTH_OF_NUMERICAL_PART = 4\nNUM_IMAGE_1 = 16\n"
+          "NUM_IMAGE_2 = 12\nANGLE_BETWEEN_PROJECTIONS = 15\nROTATION_AXIS_POSITION = 8\n"
+          "OVERSAMPLING_FACTOR = 0\nOUTPUT_FILE = recon.raw\nSTART_VOXEL_1 = 1\n"
+          "END_VOXEL_1 = 16\nSTART_VOXEL_2 = 1\nEND_VOXEL_2 = 16\n");
+  };
+  // NaN and infinite values: set to 0 and reported.
+  for (const float value : {std::numeric_limits<float>::quiet_NaN(),
+                            -std::numeric_limits<float>::infinity()}) {
+    prepare();
+    set_float_pixel("sino_0002.zlf", 30, value);
+    const rav_run::Result r = vuzav({"sino.par"});
+    expect_clean_end(r);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("WARNING: 1 values of sino_0002.zlf were not finite (infinite or NaN) "
+                         "and were set to 0"),
+              std::string::npos)
+        << r.out;
+    expect_complete_volume();
+  }
+  // A truncated sinogram gives a zero slice with a warning.
+  prepare();
+  write("sino_0003.zlf", read("sino_0003.zlf").substr(0, 1100));
+  expect_projection_skipped(vuzav({"sino.par"}), "sino_0003.zlf");
+  // A missing one ends the run; no volume is described as complete.
+  prepare();
+  fs::remove(path("sino_0003.zlf"));
+  const rav_run::Result r = vuzav({"sino.par"});
+  expect_clean_end(r);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("Failed to open file"), std::string::npos) << r.out;
+  expect_no_complete_volume();
+}
+
 }  // namespace
