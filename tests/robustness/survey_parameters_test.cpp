@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "survey.h"
@@ -96,6 +97,54 @@ TEST_F(ParameterSurvey, EveryKeywordGarbage) {
     // Only the parameter file is left in the directory.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
   }
+}
+
+// Values that convert but cannot describe a run: refused with one "ERROR: " line naming the
+// keyword, before anything is allocated or written.
+TEST_F(ParameterSurvey, AbsurdValues) {
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> values;
+    std::string error;
+    std::vector<std::string> options;  // of rav_phantom
+  };
+  const std::vector<Case> cases = {
+      {{{"NUM_IMAGE_1", "0"}}, "ERROR: NUM_IMAGE_1 = 0 is not a number of pixels (at least 1)", {}},
+      {{{"NUM_IMAGE_2", "-5"}}, "ERROR: NUM_IMAGE_2 = -5 is not a number of pixels (at least 1)", {}},
+      {{{"FILE_INTERVAL", "0"}}, "ERROR: FILE_INTERVAL = 0 is not an interval between file numbers", {}},
+      {{{"NUM_FIRST_IMAGE", "-2147483648"}, {"NUM_LAST_IMAGE", "2147483647"}},
+       "ERROR: NUM_FIRST_IMAGE = -2147483648 to NUM_LAST_IMAGE = 2147483647 in steps of 1 is too "
+       "long a series", {}},
+      {{{"START_VOXEL_1", "-2147483648"}},
+       "ERROR: START_VOXEL_1 = -2147483648 to END_VOXEL_1 = 16 is more than 2147483647 voxels", {}},
+      {{{"END_VOXEL_2", "-3"}}, "ERROR: END_VOXEL_2 = -3 is below START_VOXEL_2 = 1", {}},
+      {{{"SINOGRAM_MEGABYTES", "0"}},
+       "ERROR: SINOGRAM_MEGABYTES = 0 is too small for one sinogram of 768 bytes", {}},
+      {{{"OVERSAMPLING_FACTOR", "-2147483648"}},
+       "ERROR: OVERSAMPLING_FACTOR = -2147483648 is not a method (0 linear, 1 nearest bin, 2 or "
+       "more oversampled)", {}},
+      {{{"FF_FILE_INTERVAL", "0"}},
+       "ERROR: FF_FILE_INTERVAL = 0 is not an interval between flat fields from 0 to 12",
+       {"--flat-series", "3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    make_scan(c.options);
+    for (const auto& [keyword, value] : c.values) set_parameter(keyword, value);
+    const rav_run::Result r = vuzav({"phantom.par"});
+    expect_clean_end(r);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(lines_starting(r.out, "ERROR: "), std::vector<std::string>{c.error}) << r.out;
+    EXPECT_FALSE(fs::exists(path("recon.raw")));
+  }
+  // A number width no file name can have: the first projection cannot be opened (at once, in
+  // little memory), and the status report says so.
+  make_scan();
+  set_parameter("LENGTH_OF_NUMERICAL_PART", "2147483647");
+  const rav_run::Result r = vuzav({"phantom.par"});
+  expect_clean_end(r);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("Failed to open file"), std::string::npos);
+  expect_no_complete_volume();
 }
 
 }  // namespace
