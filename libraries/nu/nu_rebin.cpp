@@ -74,42 +74,43 @@ void block_min_max(std::int32_t xmaxdat, const float* data, std::int32_t xstrelm
   }
 }
 
+// The body shared by the three routines: status on entry, argument checks, then the block
+// means. ROUTINE is the calling routine's text.
+void rebin_min_max(std::string_view routine, std::int32_t xmaxdat, std::int32_t ymaxdat,
+                   const float* data, std::int32_t xstrelm, std::int32_t ystrelm,
+                   std::int32_t xendelm, std::int32_t yendelm, std::int32_t xbin,
+                   std::int32_t ybin, float& min, float& max, std::int32_t& status) {
+  if (st_bad(status, routine)) return;
+  if (bad_region(xmaxdat, ymaxdat, data, xstrelm, ystrelm, xendelm, yendelm, xbin, ybin, routine,
+                 status))
+    return;
+  block_min_max(xmaxdat, data, xstrelm, ystrelm, xendelm, yendelm, xbin, ybin, min, max);
+}
+
 }  // namespace
 
 void NU_REBINMINMAX(std::int32_t xmaxdat, std::int32_t ymaxdat, const float* data,
                     std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
                     std::int32_t yendelm, std::int32_t xbin, std::int32_t ybin, float& min,
                     float& max, std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine NU_REBINMINMAX V0.1 ";
-  if (st_bad(status, kRoutine)) return;
-  if (bad_region(xmaxdat, ymaxdat, data, xstrelm, ystrelm, xendelm, yendelm, xbin, ybin,
-                 kRoutine, status))
-    return;
-  block_min_max(xmaxdat, data, xstrelm, ystrelm, xendelm, yendelm, xbin, ybin, min, max);
+  rebin_min_max("Subroutine NU_REBINMINMAX V0.1 ", xmaxdat, ymaxdat, data, xstrelm, ystrelm,
+                xendelm, yendelm, xbin, ybin, min, max, status);
 }
 
 void NU_REBINMAX(std::int32_t xmaxdat, std::int32_t ymaxdat, const float* data,
                  std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
                  std::int32_t yendelm, std::int32_t xbin, std::int32_t ybin, float& max,
                  std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine NU_REBINMAX V0.1 ";
-  if (st_bad(status, kRoutine)) return;
-  if (bad_region(xmaxdat, ymaxdat, data, xstrelm, ystrelm, xendelm, yendelm, xbin, ybin,
-                 kRoutine, status))
-    return;
   float min = 0.0f;
-  block_min_max(xmaxdat, data, xstrelm, ystrelm, xendelm, yendelm, xbin, ybin, min, max);
+  rebin_min_max("Subroutine NU_REBINMAX V0.1 ", xmaxdat, ymaxdat, data, xstrelm, ystrelm,
+                xendelm, yendelm, xbin, ybin, min, max, status);
 }
 
 void NU_REBINMIN(std::int32_t xmaxdat, std::int32_t ymaxdat, const float* data,
                  std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
                  std::int32_t yendelm, std::int32_t xbin, std::int32_t ybin, float& min,
                  std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine NU_REBINMIN V0.1 ";
-  if (st_bad(status, kRoutine)) return;
-  if (bad_region(xmaxdat, ymaxdat, data, xstrelm, ystrelm, xendelm, yendelm, xbin, ybin,
-                 kRoutine, status))
-    return;
   float max = 0.0f;
-  block_min_max(xmaxdat, data, xstrelm, ystrelm, xendelm, yendelm, xbin, ybin, min, max);
+  rebin_min_max("Subroutine NU_REBINMIN V0.1 ", xmaxdat, ymaxdat, data, xstrelm, ystrelm,
+                xendelm, yendelm, xbin, ybin, min, max, status);
 }
