@@ -126,16 +126,36 @@ void inp_region(std::string_view routine, std::int32_t file_id, bool byte_swap, 
   retstat = 0;
 }
 
-float from_unsigned_short(std::int16_t word) {
+float from_unsigned(std::int16_t word) {
   // The signed value lifted by 2^16 when the sign bit is set: every step is exact in single
   // precision, so this is the unsigned value converted directly (and it vectorises).
   return static_cast<float>(static_cast<std::uint16_t>(word));
 }
 
-float from_unsigned_long(std::int32_t word) {
+float from_unsigned(std::int32_t word) {
   // In single precision as the format's readers have always done it: signed value, then 2^32.
   const float value = static_cast<float>(word);
   return word < 0 ? value + 4294967296.0f : value;
+}
+
+// The integer readers: signed pixels convert directly, unsigned ones through from_unsigned.
+template <typename Word>
+void inp_integer_region(std::string_view routine, std::int32_t file_id, bool byte_swap,
+                        bool is_signed, bool x_reverse, bool y_reverse, bool transpose,
+                        const Region& region, std::int32_t xbin, std::int32_t ybin,
+                        std::int64_t data_start, std::span<Word> buffer, std::int32_t xmaxdat,
+                        std::int32_t ymaxdat, std::int32_t& xnumdat, std::int32_t& ynumdat,
+                        std::span<float> data, std::int32_t& retstat, std::int32_t& status) {
+  const auto read = [&](auto convert) {
+    inp_region(routine, file_id, byte_swap, x_reverse, y_reverse, transpose, region, xbin, ybin,
+               data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data, retstat, status,
+               convert);
+  };
+  if (is_signed) {
+    read([](Word word) { return static_cast<float>(word); });
+  } else {
+    read([](Word word) { return from_unsigned(word); });
+  }
 }
 
 }  // namespace
@@ -160,17 +180,10 @@ void DAX_INP_2DI2(std::int32_t file_id, bool byte_swap, bool is_signed, bool x_r
                   std::int64_t data_start, std::span<std::int16_t> buffer, std::int32_t xmaxdat,
                   std::int32_t ymaxdat, std::int32_t& xnumdat, std::int32_t& ynumdat,
                   std::span<float> data, std::int32_t& retstat, std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine DAX_INP_2DI2 V0.5 ";
-  const Region region{dim_1, dim_2, xstrelm, ystrelm, xendelm, yendelm};
-  if (is_signed) {
-    inp_region(kRoutine, file_id, byte_swap, x_reverse, y_reverse, transpose, region, xbin, ybin,
-               data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data, retstat, status,
-               [](std::int16_t word) { return static_cast<float>(word); });
-  } else {
-    inp_region(kRoutine, file_id, byte_swap, x_reverse, y_reverse, transpose, region, xbin, ybin,
-               data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data, retstat, status,
-               [](std::int16_t word) { return from_unsigned_short(word); });
-  }
+  inp_integer_region("Subroutine DAX_INP_2DI2 V0.5 ", file_id, byte_swap, is_signed, x_reverse,
+                     y_reverse, transpose, Region{dim_1, dim_2, xstrelm, ystrelm, xendelm, yendelm},
+                     xbin, ybin, data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data,
+                     retstat, status);
 }
 
 void DAX_INP_2DI4(std::int32_t file_id, bool byte_swap, bool is_signed, bool x_reverse,
@@ -180,15 +193,8 @@ void DAX_INP_2DI4(std::int32_t file_id, bool byte_swap, bool is_signed, bool x_r
                   std::int64_t data_start, std::span<std::int32_t> buffer, std::int32_t xmaxdat,
                   std::int32_t ymaxdat, std::int32_t& xnumdat, std::int32_t& ynumdat,
                   std::span<float> data, std::int32_t& retstat, std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine DAX_INP_2DI4 V0.4 ";
-  const Region region{dim_1, dim_2, xstrelm, ystrelm, xendelm, yendelm};
-  if (is_signed) {
-    inp_region(kRoutine, file_id, byte_swap, x_reverse, y_reverse, transpose, region, xbin, ybin,
-               data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data, retstat, status,
-               [](std::int32_t word) { return static_cast<float>(word); });
-  } else {
-    inp_region(kRoutine, file_id, byte_swap, x_reverse, y_reverse, transpose, region, xbin, ybin,
-               data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data, retstat, status,
-               [](std::int32_t word) { return from_unsigned_long(word); });
-  }
+  inp_integer_region("Subroutine DAX_INP_2DI4 V0.4 ", file_id, byte_swap, is_signed, x_reverse,
+                     y_reverse, transpose, Region{dim_1, dim_2, xstrelm, ystrelm, xendelm, yendelm},
+                     xbin, ybin, data_start, buffer, xmaxdat, ymaxdat, xnumdat, ynumdat, data,
+                     retstat, status);
 }
