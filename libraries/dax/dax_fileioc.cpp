@@ -50,6 +50,30 @@ bool input_ready(std::int32_t file_id, std::int64_t nbytes, std::size_t bufsize,
   return true;
 }
 
+// The part shared by the two binary writes: COUNT items of SIZE bytes to the output file, when
+// FILE_ID is the output and it is open. A short write prints WHO and the run-time library's
+// error number and gives RETSTAT 3.
+void write_output(std::int32_t file_id, const void* items, std::size_t size, std::int64_t count,
+                  const char* who, std::int32_t& retstat, std::int64_t& nwritten) {
+  if (file_id != dax_file_table.ut_file_out_id) {
+    retstat = 1;
+    return;
+  }
+  if (dax_file_table.ut_file_out_open == 0) {
+    retstat = 2;
+    return;
+  }
+  errno = 0;
+  nwritten = static_cast<std::int64_t>(
+      std::fwrite(items, size, static_cast<std::size_t>(count), dax_file_table.ut_file_out));
+  if (nwritten != count) {
+    std::printf("%serrno = %i\n", who, errno);
+    retstat = 3;
+    return;
+  }
+  retstat = 0;
+}
+
 }  // namespace
 
 void DAX_FILEOPENC(const char* name, std::int32_t mode, std::int32_t& retstat,
@@ -171,43 +195,15 @@ void DAX_FILEWRITEC(std::int32_t file_id, std::int64_t nbytes, std::int32_t swap
     return;
   }
   swap_bytes(buffer.data(), nbytes, swap);
-  if (file_id != dax_file_table.ut_file_out_id) {
-    retstat = 1;
-    return;
-  }
-  if (dax_file_table.ut_file_out_open == 0) {
-    retstat = 2;
-    return;
-  }
-  errno = 0;
-  nwritten = static_cast<std::int64_t>(std::fwrite(buffer.data(), 1, static_cast<std::size_t>(nbytes),
-                                                   dax_file_table.ut_file_out));
-  if (nwritten != nbytes) {
-    std::printf("dax_filewritec: errno = %i\n", errno);
-    retstat = 3;
-    return;
-  }
-  retstat = 0;
+  write_output(file_id, buffer.data(), 1, nbytes, "dax_filewritec: ", retstat, nwritten);
 }
 
 void DAX_FILEWREALC(std::int32_t file_id, std::int64_t n, std::span<const float> data,
                     std::int32_t& retstat, std::int64_t& nwritten) {
-  if (n < 0 || static_cast<std::uint64_t>(n) > data.size() ||
-      file_id != dax_file_table.ut_file_out_id) {
+  if (n < 0 || static_cast<std::uint64_t>(n) > data.size()) {
     retstat = 1;
     return;
   }
-  if (dax_file_table.ut_file_out_open == 0) {
-    retstat = 2;
-    return;
-  }
-  errno = 0;
-  nwritten = static_cast<std::int64_t>(
-      std::fwrite(data.data(), sizeof(float), static_cast<std::size_t>(n), dax_file_table.ut_file_out));
-  if (nwritten != n) {
-    std::printf("ERROR: dax_filewrealc: errno = %i\n", errno);
-    retstat = 3;
-    return;
-  }
-  retstat = 0;
+  write_output(file_id, data.data(), sizeof(float), n, "ERROR: dax_filewrealc: ", retstat,
+               nwritten);
 }
