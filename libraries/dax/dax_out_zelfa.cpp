@@ -25,6 +25,20 @@ std::int32_t region_fault(std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32
   return 0;
 }
 
+// The entry of both writers: true, with ROUTINE recorded, when the status is bad on entry or
+// (then also setting the status) the region does not suit DATA.
+bool refused(std::string_view routine, std::int32_t xmaxdat, std::int32_t ymaxdat,
+             std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
+             std::int32_t yendelm, std::span<const float> data, std::int32_t& status) {
+  if (st_bad(status, routine)) return true;
+  const std::int32_t fault =
+      region_fault(xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm, data.size());
+  if (fault == 0) return false;
+  ST_SAVE(routine);
+  status = fault;
+  return true;
+}
+
 std::uint16_t to_unsigned_short(float value) {
   if (!(value > 0.0f)) return 0;  // NaN too
   if (value >= 65535.0f) return 65535;
@@ -56,12 +70,7 @@ void out_zelfa(std::string_view routine, std::string_view file_name, DaxPixelTyp
                std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstrelm,
                std::int32_t ystrelm, std::int32_t xendelm, std::int32_t yendelm,
                std::span<const float> data, std::int32_t& retstat, std::int32_t& status) {
-  if (st_bad(status, routine)) return;
-  const std::int32_t fault =
-      region_fault(xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm, data.size());
-  if (fault != 0) {
-    ST_SAVE(routine);
-    status = fault;
+  if (refused(routine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm, data, status)) {
     return;
   }
 
@@ -113,12 +122,7 @@ void DAX_OUT_2DR4(std::int32_t file_id, std::int32_t xmaxdat, std::int32_t ymaxd
                   std::int32_t yendelm, std::span<const float> data, std::int32_t& retstat,
                   std::int32_t& status) {
   constexpr std::string_view kRoutine = "Subroutine DAX_OUT_2DR4 V0.1 ";
-  if (st_bad(status, kRoutine)) return;
-  const std::int32_t fault =
-      region_fault(xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm, data.size());
-  if (fault != 0) {
-    ST_SAVE(kRoutine);
-    status = fault;
+  if (refused(kRoutine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm, data, status)) {
     return;
   }
   const std::int64_t width = xendelm - xstrelm + 1;
