@@ -44,6 +44,17 @@ void store(float target[4], float x_min, float y_min, float x_max, float y_max) 
   target[3] = y_max;
 }
 
+// The body of the three rectangle setters: ROUTINE is the setter's text, NAME its name in the
+// messages. The checked rectangle goes to TARGET, and with SEND the transform is sent on.
+void set_rectangle(std::string_view routine, std::string_view name, float target[4], bool send,
+                   float x_min, float y_min, float x_max, float y_max, std::int32_t& status) {
+  if (st_bad(status, routine)) return;
+  if (dv_not_open(name)) return;
+  if (bad_rectangle(name, x_min, y_min, x_max, y_max, status, routine)) return;
+  store(target, x_min, y_min, x_max, y_max);
+  if (send) dv_send_transform(status, routine);
+}
+
 }  // namespace
 
 void dv_send_transform(std::int32_t& status, std::string_view routine) {
@@ -71,29 +82,18 @@ void dv_send_transform(std::int32_t& status, std::string_view routine) {
 }
 
 void DV_DATAWINDOW(float x_min, float y_min, float x_max, float y_max, std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine DV_DATAWINDOW V0.1 ";
-  if (st_bad(status, kRoutine)) return;
-  if (dv_not_open("DV_DATAWINDOW")) return;
-  if (bad_rectangle("DV_DATAWINDOW", x_min, y_min, x_max, y_max, status, kRoutine)) return;
-  store(DV_DB_TRANSFORM.data_window, x_min, y_min, x_max, y_max);
-  dv_send_transform(status, kRoutine);
+  set_rectangle("Subroutine DV_DATAWINDOW V0.1 ", "DV_DATAWINDOW", DV_DB_TRANSFORM.data_window,
+                true, x_min, y_min, x_max, y_max, status);
 }
 
 void DV_VIEWPORT(float x_min, float y_min, float x_max, float y_max, std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine DV_VIEWPORT V0.1 ";
-  if (st_bad(status, kRoutine)) return;
-  if (dv_not_open("DV_VIEWPORT")) return;
-  if (bad_rectangle("DV_VIEWPORT", x_min, y_min, x_max, y_max, status, kRoutine)) return;
-  store(DV_DB_TRANSFORM.viewport, x_min, y_min, x_max, y_max);
-  dv_send_transform(status, kRoutine);
+  set_rectangle("Subroutine DV_VIEWPORT V0.1 ", "DV_VIEWPORT", DV_DB_TRANSFORM.viewport, true,
+                x_min, y_min, x_max, y_max, status);
 }
 
 void DV_CLIPWINDOW(float x_min, float y_min, float x_max, float y_max, std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine DV_CLIPWINDOW V0.1 ";
-  if (st_bad(status, kRoutine)) return;
-  if (dv_not_open("DV_CLIPWINDOW")) return;
-  if (bad_rectangle("DV_CLIPWINDOW", x_min, y_min, x_max, y_max, status, kRoutine)) return;
-  store(DV_DB_TRANSFORM.clip_window, x_min, y_min, x_max, y_max);
+  set_rectangle("Subroutine DV_CLIPWINDOW V0.1 ", "DV_CLIPWINDOW", DV_DB_TRANSFORM.clip_window,
+                false, x_min, y_min, x_max, y_max, status);
 }
 
 void DV_CLIP(bool on, std::int32_t& status) {
