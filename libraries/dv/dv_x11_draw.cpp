@@ -81,35 +81,48 @@ std::uint32_t brush_colour(const DvX11State& s) {
   return s.screen[std::clamp(index, 0, 255)];
 }
 
+// The checks every drawing call makes: fewer than MIN_POINTS points gives RESULT 2, a closed
+// window 1. True (RESULT 0) when drawing may go ahead.
+bool may_draw(const DvX11State& s, std::int32_t n, std::int32_t min_points,
+              std::int32_t& result) {
+  if (n < min_points) {
+    result = 2;
+    return false;
+  }
+  if (!s.open) {
+    result = 1;
+    return false;
+  }
+  result = 0;
+  return true;
+}
+
+// A new path through points FIRST..END-1, each SHIFT pixels right of and below the corner of
+// its pixel (0.5: through the pixel centres).
+void trace(DvX11State& s, const float* x, const float* y, int first, int end, double shift) {
+  cairo_new_path(s.cr);
+  for (int k = first; k < end; ++k) {
+    const double px = dv_x11_column(s, x[k]) + shift;
+    const double py = dv_x11_row(s, y[k]) + shift;
+    if (k == first) {
+      cairo_move_to(s.cr, px, py);
+    } else {
+      cairo_line_to(s.cr, px, py);
+    }
+  }
+}
+
 }  // namespace
 
 void DV_X11_PL(std::int32_t n, const float* x, const float* y, std::int32_t& result) {
   DvX11State& s = dv_x11();
-  result = 0;
-  if (n <= 1) {
-    result = 2;
-    return;
-  }
-  if (!s.open) {
-    result = 1;
-    return;
-  }
+  if (!may_draw(s, n, 2, result)) return;
   cairo_t* cr = s.cr;
   cairo_save(cr);
   select_line_pen(s);
   // Pieces of at most 200 points; each piece starts at the last point of the one before.
   for (int start = 0; start < n - 1; start += kPointBuffer - 1) {
-    const int end = std::min(start + kPointBuffer, n);
-    cairo_new_path(cr);
-    for (int k = start; k < end; ++k) {
-      const double px = dv_x11_column(s, x[k]) + 0.5;
-      const double py = dv_x11_row(s, y[k]) + 0.5;
-      if (k == start) {
-        cairo_move_to(cr, px, py);
-      } else {
-        cairo_line_to(cr, px, py);
-      }
-    }
+    trace(s, x, y, start, std::min(start + kPointBuffer, n), 0.5);
     cairo_stroke(cr);
   }
   cairo_restore(cr);
@@ -117,15 +130,7 @@ void DV_X11_PL(std::int32_t n, const float* x, const float* y, std::int32_t& res
 
 void DV_X11_PM(std::int32_t n, const float* x, const float* y, std::int32_t& result) {
   DvX11State& s = dv_x11();
-  result = 0;
-  if (n < 1) {
-    result = 2;
-    return;
-  }
-  if (!s.open) {
-    result = 1;
-    return;
-  }
+  if (!may_draw(s, n, 1, result)) return;
   cairo_t* cr = s.cr;
   cairo_save(cr);
   set_colour(s, s.marker_colour);
@@ -170,34 +175,17 @@ void DV_X11_PM(std::int32_t n, const float* x, const float* y, std::int32_t& res
 
 void DV_X11_FA(std::int32_t n, const float* x, const float* y, std::int32_t& result) {
   DvX11State& s = dv_x11();
-  result = 0;
   if (n > kPointBuffer) {
     result = 1;
     return;
   }
-  if (n <= 1) {
-    result = 2;
-    return;
-  }
-  if (!s.open) {
-    result = 1;
-    return;
-  }
+  if (!may_draw(s, n, 2, result)) return;
   cairo_t* cr = s.cr;
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   set_rgb(cr, brush_colour(s));
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-  cairo_new_path(cr);
-  for (int k = 0; k < n; ++k) {
-    const double px = dv_x11_column(s, x[k]);
-    const double py = dv_x11_row(s, y[k]);
-    if (k == 0) {
-      cairo_move_to(cr, px, py);
-    } else {
-      cairo_line_to(cr, px, py);
-    }
-  }
+  trace(s, x, y, 0, n, 0.0);
   cairo_close_path(cr);
   cairo_fill(cr);
   cairo_restore(cr);
