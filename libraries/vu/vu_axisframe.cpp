@@ -18,13 +18,7 @@ void opposite_edge(bool horizontal, std::int32_t axes_style, bool frame, float p
     VU_LINAXIS(horizontal, position, lo, hi, ticks.first, ticks.step, ticks.number,
                VuSide::kHigh, axes_style == 0, VuSide::kHigh, false, status);
   } else if (frame) {
-    const VuAxisLineStyle& style = horizontal ? VU_HAXESSTYLE : VU_VAXESSTYLE;
-    vu_line_attributes(style.line_style, style.line_width, style.colour, status);
-    if (horizontal) {
-      vu_line(lo, position, hi, position, status);
-    } else {
-      vu_line(position, lo, position, hi, status);
-    }
+    vu_axis_line(horizontal, position, lo, hi, status);
   }
 }
 

@@ -6,20 +6,13 @@ namespace {
 constexpr std::string_view kHelpers = "Subroutine VU_DRAW_HELPERS V0.1 ";
 }
 
-float vu_page_to_world_x(float page_length, std::int32_t& status) {
+float vu_page_to_world(bool x_direction, float page_length, std::int32_t& status) {
   if (st_bad(status, kHelpers)) return 0.0f;
   float x_scale = 0.0f, y_scale = 0.0f;
   DV_INQ_SCALING(x_scale, y_scale, status);
-  if (st_bad(status, kHelpers) || x_scale == 0.0f) return 0.0f;
-  return page_length / x_scale;
-}
-
-float vu_page_to_world_y(float page_length, std::int32_t& status) {
-  if (st_bad(status, kHelpers)) return 0.0f;
-  float x_scale = 0.0f, y_scale = 0.0f;
-  DV_INQ_SCALING(x_scale, y_scale, status);
-  if (st_bad(status, kHelpers) || y_scale == 0.0f) return 0.0f;
-  return page_length / y_scale;
+  const float scale = x_direction ? x_scale : y_scale;
+  if (st_bad(status, kHelpers) || scale == 0.0f) return 0.0f;
+  return page_length / scale;
 }
 
 void vu_text_attributes(std::int32_t font, std::int32_t colour_code, float page_height,
@@ -28,7 +21,7 @@ void vu_text_attributes(std::int32_t font, std::int32_t colour_code, float page_
   if (st_bad(status, kHelpers)) return;
   DV_TEXTFONT(font == 2 ? 2 : 1, status);
   DV_TEXTCOLOUR(vu_colour_index(colour_code), status);
-  const float height = vu_page_to_world_y(page_height, status);
+  const float height = vu_page_to_world(false, page_height, status);
   if (height > 0.0f) DV_TEXTHEIGHT(height, status);
   DV_TEXTALIGNMENT(h_align, v_align, status);
   DV_TEXTANGLE(angle, status);

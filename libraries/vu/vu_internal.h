@@ -52,9 +52,9 @@ inline long long vu_nint(double value) {
   return static_cast<long long>(value < 0.0 ? value - 0.5 : value + 0.5);
 }
 
-// Page-unit lengths in world units with the device layer's current transform (X along x).
-float vu_page_to_world_x(float page_length, std::int32_t& status);
-float vu_page_to_world_y(float page_length, std::int32_t& status);
+// A page-unit length in world units along x (X_DIRECTION) or y, with the device layer's current
+// transform.
+float vu_page_to_world(bool x_direction, float page_length, std::int32_t& status);
 
 // Sets the device layer's text attributes for one text: font, colour code, height in page
 // units, alignment codes and angle in degrees.
@@ -66,6 +66,9 @@ void vu_line_attributes(std::int32_t style, float width, std::int32_t colour_cod
                         std::int32_t& status);
 // One straight line in world units.
 void vu_line(float x1, float y1, float x2, float y2, std::int32_t& status);
+// The line of a horizontal or vertical axis at POSITION across it, from LO to HI along it, in
+// the axes line style of its direction.
+void vu_axis_line(bool horizontal, float position, float lo, float hi, std::int32_t& status);
 
 // The standard text heights in page units, multiplied by the style sizes.
 constexpr float kVuTitleHeight = 0.02f;

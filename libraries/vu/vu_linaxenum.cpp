@@ -101,37 +101,24 @@ void VU_LINAXENUM(bool horizontal, float position, float first, float step, std:
   VU_CAL_ENUMFIELD(static_cast<float>(first / multiplier), static_cast<float>(step / multiplier),
                    decimals, width, status);
 
+  // The numbers stand off the axis by the enumeration gap, across it: below or above a
+  // horizontal axis (hanging from or standing on their anchors, centred), left or right of a
+  // vertical one (centred in height, ending or starting at their anchors).
   const float page_height = style.size * kVuLabelHeight;
-  float x = 0.0f, y = 0.0f;
-  if (horizontal) {
-    const float gap = vu_page_to_world_y(VU_GRAPHLAYOUT.x_enum_gap, status);
-    if (side == VuSide::kHigh) {
-      y = position + gap;
-      vu_text_attributes(style.font, style.colour, page_height, 2, 4, 0.0f, status);
-    } else {
-      y = position - gap;
-      vu_text_attributes(style.font, style.colour, page_height, 2, 1, 0.0f, status);
-    }
-  } else {
-    const float gap = vu_page_to_world_x(VU_GRAPHLAYOUT.y_enum_gap, status);
-    if (side == VuSide::kHigh) {
-      x = position + gap;
-      vu_text_attributes(style.font, style.colour, page_height, 1, 6, 0.0f, status);
-    } else {
-      x = position - gap;
-      vu_text_attributes(style.font, style.colour, page_height, 3, 6, 0.0f, status);
-    }
-  }
+  const bool high = side == VuSide::kHigh;
+  const float gap = horizontal ? vu_page_to_world(false, VU_GRAPHLAYOUT.x_enum_gap, status)
+                               : vu_page_to_world(true, VU_GRAPHLAYOUT.y_enum_gap, status);
+  const float across = high ? position + gap : position - gap;
+  const std::int32_t h_align = horizontal ? 2 : (high ? 1 : 3);
+  const std::int32_t v_align = horizontal ? (high ? 4 : 1) : 6;
+  vu_text_attributes(style.font, style.colour, page_height, h_align, v_align, 0.0f, status);
   if (st_bad(status, kRoutine)) return;
 
   for (std::int32_t k = 0; k < number; ++k) {
     const double value = static_cast<double>(first) + k * static_cast<double>(step);
     const std::string text = number_text(value / multiplier, width, decimals);
-    if (horizontal) {
-      DV_TEXT(static_cast<float>(value), y, text, status);
-    } else {
-      DV_TEXT(x, static_cast<float>(value), text, status);
-    }
+    const auto along = static_cast<float>(value);
+    DV_TEXT(horizontal ? along : across, horizontal ? across : along, text, status);
     if (st_bad(status, kRoutine)) return;
   }
   if (factor && multiplier != 1.0) VU_EXPONT(horizontal, multiplier, page_height, status);

@@ -25,11 +25,7 @@ void tick(bool horizontal, float position, double value, float from, float to,
 
 }  // namespace
 
-void VU_LINAXIS(bool horizontal, float position, float lo, float hi, float first, float step,
-                std::int32_t number, VuSide tick_side, bool numbers, VuSide number_side,
-                bool factor, std::int32_t& status) {
-  constexpr std::string_view kRoutine = "Subroutine VU_LINAXIS V0.1 ";
-  if (st_bad(status, kRoutine)) return;
+void vu_axis_line(bool horizontal, float position, float lo, float hi, std::int32_t& status) {
   const VuAxisLineStyle& style = horizontal ? VU_HAXESSTYLE : VU_VAXESSTYLE;
   vu_line_attributes(style.line_style, style.line_width, style.colour, status);
   if (horizontal) {
@@ -37,6 +33,14 @@ void VU_LINAXIS(bool horizontal, float position, float lo, float hi, float first
   } else {
     vu_line(position, lo, position, hi, status);
   }
+}
+
+void VU_LINAXIS(bool horizontal, float position, float lo, float hi, float first, float step,
+                std::int32_t number, VuSide tick_side, bool numbers, VuSide number_side,
+                bool factor, std::int32_t& status) {
+  constexpr std::string_view kRoutine = "Subroutine VU_LINAXIS V0.1 ";
+  if (st_bad(status, kRoutine)) return;
+  vu_axis_line(horizontal, position, lo, hi, status);
   VU_LINTICKS(horizontal, position, lo, hi, first, step, number, tick_side, status);
   if (numbers) VU_LINAXENUM(horizontal, position, first, step, number, number_side, factor, status);
   if (st_bad(status, kRoutine)) return;
@@ -49,10 +53,8 @@ void VU_LINTICKS(bool horizontal, float position, float lo, float hi, float firs
   if (!(step > 0.0f) || number < 1 || !(hi > lo)) return;
   const VuAxisLineStyle& style = horizontal ? VU_HAXESSTYLE : VU_VAXESSTYLE;
   // Ticks stand across the axis: their page lengths are converted along the other direction.
-  const float major = horizontal ? vu_page_to_world_y(style.major_length, status)
-                                 : vu_page_to_world_x(style.major_length, status);
-  const float minor = horizontal ? vu_page_to_world_y(style.minor_length, status)
-                                 : vu_page_to_world_x(style.minor_length, status);
+  const float major = vu_page_to_world(!horizontal, style.major_length, status);
+  const float minor = vu_page_to_world(!horizontal, style.minor_length, status);
   if (st_bad(status, kRoutine)) return;
 
   const double tolerance = (static_cast<double>(hi) - lo) * 1.0e-5;
