@@ -8,24 +8,6 @@
 
 namespace {
 
-// Calls WINDOW(result) for every active window and POSTSCRIPT(status) for every active
-// PostScript workstation; a window failure sets WINDOW_FAILURE.
-template <typename Window, typename PostScript>
-void send(Window window, PostScript postscript, std::int32_t window_failure,
-          std::int32_t& status, std::string_view routine) {
-  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
-    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
-      std::int32_t result = 0;
-      window(result);
-      if (result != 0) dv_merge(status, window_failure, routine);
-    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
-      std::int32_t ps_status = ST_OK;
-      postscript(ps_status);
-      dv_merge(status, ps_status, routine);
-    }
-  }
-}
-
 bool bad_value(bool bad, const std::string& what, std::string_view name, const std::string& value,
                std::int32_t& status, std::string_view routine) {
   if (!bad) return false;
@@ -62,8 +44,9 @@ void DV_LINESTYLE(std::int32_t style, std::int32_t& status) {
     return;
   if (style == DV_DB_RASTERMODE.line_style) return;
   DV_DB_RASTERMODE.line_style = style;
-  send([&](std::int32_t& r) { DV_X11_LINESTYLE(style, r); },
-       [&](std::int32_t& s) { DV_PS_LINESTYLE(style, s); }, DV_BACKEND_FAILURE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_LINESTYLE(style, r); },
+          [&](std::int32_t& s) { DV_PS_LINESTYLE(style, s); }, DV_BACKEND_FAILURE, status,
+          kRoutine);
 }
 
 void DV_LINEWIDTH(float width, std::int32_t& status) {
@@ -72,8 +55,9 @@ void DV_LINEWIDTH(float width, std::int32_t& status) {
   if (dv_not_open("DV_LINEWIDTH")) return;
   if (width == DV_DB_RASTERMODE.line_width) return;
   DV_DB_RASTERMODE.line_width = width;
-  send([&](std::int32_t& r) { DV_X11_LINEWIDTH(width, r); },
-       [&](std::int32_t& s) { DV_PS_LINEWIDTH(width, s); }, DV_BACKEND_FAILURE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_LINEWIDTH(width, r); },
+          [&](std::int32_t& s) { DV_PS_LINEWIDTH(width, s); }, DV_BACKEND_FAILURE, status,
+          kRoutine);
 }
 
 void DV_LINECOLOUR(std::int32_t index, std::int32_t& status) {
@@ -86,9 +70,9 @@ void DV_LINECOLOUR(std::int32_t index, std::int32_t& status) {
     return;
   if (index == DV_DB_RASTERMODE.line_colour) return;
   DV_DB_RASTERMODE.line_colour = index;
-  send([&](std::int32_t& r) { DV_X11_LINECOLOUR(index, r); },
-       [&](std::int32_t& s) { send_ps_colour(index, DV_PS_LINECOLOUR, s); }, DV_BACKEND_FAILURE,
-       status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_LINECOLOUR(index, r); },
+          [&](std::int32_t& s) { send_ps_colour(index, DV_PS_LINECOLOUR, s); }, DV_BACKEND_FAILURE,
+          status, kRoutine);
 }
 
 void DV_FILLCOLOUR(std::int32_t index, std::int32_t& status) {
@@ -100,12 +84,12 @@ void DV_FILLCOLOUR(std::int32_t index, std::int32_t& status) {
     return;
   if (index == DV_DB_RASTERMODE.fill_colour) return;
   DV_DB_RASTERMODE.fill_colour = index;
-  send([&](std::int32_t& r) { DV_X11_FILLCOLOUR(index, r); },
-       [&](std::int32_t& s) {
-         const float* rgb = colour_of(index);
-         DV_PS_FILLCOLOUR(rgb[0], rgb[1], rgb[2], s);
-       },
-       DV_BACKEND_FAILURE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_FILLCOLOUR(index, r); },
+          [&](std::int32_t& s) {
+            const float* rgb = colour_of(index);
+            DV_PS_FILLCOLOUR(rgb[0], rgb[1], rgb[2], s);
+          },
+          DV_BACKEND_FAILURE, status, kRoutine);
 }
 
 void DV_TEXTFONT(std::int32_t font, std::int32_t& status) {
@@ -117,8 +101,8 @@ void DV_TEXTFONT(std::int32_t font, std::int32_t& status) {
     return;
   if (font == DV_DB_TEXTATTS.font) return;
   DV_DB_TEXTATTS.font = font;
-  send([&](std::int32_t& r) { DV_X11_TEXTFONT(font, r); },
-       [&](std::int32_t& s) { DV_PS_TEXTFONT(font, s); }, DV_BACKEND_FAILURE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_TEXTFONT(font, r); },
+          [&](std::int32_t& s) { DV_PS_TEXTFONT(font, s); }, DV_BACKEND_FAILURE, status, kRoutine);
 }
 
 void DV_TEXTCOLOUR(std::int32_t index, std::int32_t& status) {
@@ -130,12 +114,12 @@ void DV_TEXTCOLOUR(std::int32_t index, std::int32_t& status) {
     return;
   if (index == DV_DB_TEXTATTS.colour) return;
   DV_DB_TEXTATTS.colour = index;
-  send([&](std::int32_t& r) { DV_X11_TEXTCOLOUR(index, r); },
-       [&](std::int32_t& s) {
-         const float* rgb = colour_of(index);
-         DV_PS_TEXTCOLOUR(rgb[0], rgb[1], rgb[2], s);
-       },
-       DV_BACKEND_FAILURE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_TEXTCOLOUR(index, r); },
+          [&](std::int32_t& s) {
+            const float* rgb = colour_of(index);
+            DV_PS_TEXTCOLOUR(rgb[0], rgb[1], rgb[2], s);
+          },
+          DV_BACKEND_FAILURE, status, kRoutine);
 }
 
 void DV_TEXTHEIGHT(float height, std::int32_t& status) {
@@ -155,9 +139,9 @@ void DV_TEXTHEIGHT(float height, std::int32_t& status) {
   page_height = std::max(page_height, 0.005f);
   if (page_height == DV_DB_TEXTATTS.height) return;
   DV_DB_TEXTATTS.height = page_height;
-  send([&](std::int32_t& r) { DV_X11_TEXTHEIGHT(page_height, r); },
-       [&](std::int32_t& s) { DV_PS_TEXTHEIGHT(page_height, s); }, DV_BACKEND_FAILURE, status,
-       kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_TEXTHEIGHT(page_height, r); },
+          [&](std::int32_t& s) { DV_PS_TEXTHEIGHT(page_height, s); }, DV_BACKEND_FAILURE, status,
+          kRoutine);
 }
 
 void DV_TEXTALIGNMENT(std::int32_t horizontal, std::int32_t vertical, std::int32_t& status) {
@@ -171,9 +155,9 @@ void DV_TEXTALIGNMENT(std::int32_t horizontal, std::int32_t vertical, std::int32
   if (horizontal == DV_DB_TEXTATTS.h_align && vertical == DV_DB_TEXTATTS.v_align) return;
   DV_DB_TEXTATTS.h_align = horizontal;
   DV_DB_TEXTATTS.v_align = vertical;
-  send([&](std::int32_t& r) { DV_X11_TEXTALIGNMENT(horizontal, vertical, r); },
-       [&](std::int32_t& s) { DV_PS_TEXTALIGNMENT(horizontal, vertical, s); },
-       DV_DRAWING_FAILURE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_TEXTALIGNMENT(horizontal, vertical, r); },
+          [&](std::int32_t& s) { DV_PS_TEXTALIGNMENT(horizontal, vertical, s); },
+          DV_DRAWING_FAILURE, status, kRoutine);
 }
 
 void DV_TEXTANGLE(float degrees, std::int32_t& status) {
@@ -183,8 +167,8 @@ void DV_TEXTANGLE(float degrees, std::int32_t& status) {
   if (degrees == DV_DB_TEXTATTS.angle) return;
   DV_DB_TEXTATTS.angle = degrees;
   const float radians = degrees * 3.1415925f / 180.0f;
-  send([&](std::int32_t& r) { DV_X11_TEXTANGLE(radians, r); },
-       [&](std::int32_t& s) { DV_PS_TEXTANGLE(degrees, s); }, DV_BAD_ANGLE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_TEXTANGLE(radians, r); },
+          [&](std::int32_t& s) { DV_PS_TEXTANGLE(degrees, s); }, DV_BAD_ANGLE, status, kRoutine);
 }
 
 void DV_MARKERTYPE(std::int32_t type, std::int32_t& status) {
@@ -196,8 +180,9 @@ void DV_MARKERTYPE(std::int32_t type, std::int32_t& status) {
     return;
   if (type == DV_DB_RASTERMODE.marker_type) return;
   DV_DB_RASTERMODE.marker_type = type;
-  send([&](std::int32_t& r) { DV_X11_MARKERTYPE(type, r); },
-       [&](std::int32_t& s) { DV_PS_MARKERTYPE(type, s); }, DV_BACKEND_FAILURE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_MARKERTYPE(type, r); },
+          [&](std::int32_t& s) { DV_PS_MARKERTYPE(type, s); }, DV_BACKEND_FAILURE, status,
+          kRoutine);
 }
 
 void DV_MARKERSCALE(float scale, std::int32_t& status) {
@@ -206,9 +191,9 @@ void DV_MARKERSCALE(float scale, std::int32_t& status) {
   if (dv_not_open("DV_MARKERSCALE")) return;
   if (scale == DV_DB_RASTERMODE.marker_scale) return;
   DV_DB_RASTERMODE.marker_scale = scale;
-  send([&](std::int32_t& r) { DV_X11_MARKERSCALE(scale, r); },
-       [&](std::int32_t& s) { DV_PS_MARKERSCALE(scale, s); }, DV_BACKEND_FAILURE, status,
-       kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_MARKERSCALE(scale, r); },
+          [&](std::int32_t& s) { DV_PS_MARKERSCALE(scale, s); }, DV_BACKEND_FAILURE, status,
+          kRoutine);
 }
 
 void DV_MARKERCOLOUR(std::int32_t index, std::int32_t& status) {
@@ -220,7 +205,7 @@ void DV_MARKERCOLOUR(std::int32_t index, std::int32_t& status) {
     return;
   if (index == DV_DB_RASTERMODE.marker_colour) return;
   DV_DB_RASTERMODE.marker_colour = index;
-  send([&](std::int32_t& r) { DV_X11_MARKERCOLOUR(index, r); },
-       [&](std::int32_t& s) { send_ps_colour(index, DV_PS_MARKERCOLOUR, s); },
-       DV_BACKEND_FAILURE, status, kRoutine);
+  dv_send([&](std::int32_t& r) { DV_X11_MARKERCOLOUR(index, r); },
+          [&](std::int32_t& s) { send_ps_colour(index, DV_PS_MARKERCOLOUR, s); },
+          DV_BACKEND_FAILURE, status, kRoutine);
 }

@@ -48,6 +48,25 @@ inline bool dv_slot_active(int slot, std::int32_t device_class) {
   return DV_DB_SYSTEM.state[slot] == 2 && DV_DB_SYSTEM.device_class[slot] == device_class;
 }
 
+// Calls WINDOW(result) for every active window and POSTSCRIPT(status) for every active
+// PostScript workstation, each with a result or status of its own; a window failure sets
+// WINDOW_FAILURE, a PostScript failure its own status (dv_merge).
+template <typename Window, typename PostScript>
+void dv_send(Window window, PostScript postscript, std::int32_t window_failure,
+             std::int32_t& status, std::string_view routine) {
+  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
+    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
+      std::int32_t result = 0;
+      window(result);
+      if (result != 0) dv_merge(status, window_failure, routine);
+    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
+      std::int32_t ps_status = ST_OK;
+      postscript(ps_status);
+      dv_merge(status, ps_status, routine);
+    }
+  }
+}
+
 // Colour index of one value of a real cell array: the range MIN..MAX spread linearly over the
 // image index range, limited to it. NaN values take the first image index.
 inline std::int32_t dv_cell_index(float value, float min, float max, std::int32_t first_image,

@@ -55,17 +55,8 @@ void DV_POLYLINE(std::int32_t n, const float* x, const float* y, std::int32_t& s
                 "ERROR: A polyline needs at least 2 points (DV_POLYLINE)", DV_BAD_VALUE, status,
                 kRoutine))
     return;
-  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
-    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
-      std::int32_t result = 0;
-      DV_X11_PL(n, x, y, result);
-      if (result != 0) dv_merge(status, DV_BACKEND_FAILURE, kRoutine);
-    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
-      std::int32_t ps_status = ST_OK;
-      DV_PS_PL(n, x, y, ps_status);
-      dv_merge(status, ps_status, kRoutine);
-    }
-  }
+  dv_send([&](std::int32_t& r) { DV_X11_PL(n, x, y, r); },
+          [&](std::int32_t& s) { DV_PS_PL(n, x, y, s); }, DV_BACKEND_FAILURE, status, kRoutine);
 }
 
 void DV_POLYMARKER(std::int32_t n, const float* x, const float* y, std::int32_t& status) {
@@ -76,17 +67,8 @@ void DV_POLYMARKER(std::int32_t n, const float* x, const float* y, std::int32_t&
                 "ERROR: Markers need at least 1 point (DV_POLYMARKER)", DV_BAD_VALUE, status,
                 kRoutine))
     return;
-  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
-    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
-      std::int32_t result = 0;
-      DV_X11_PM(n, x, y, result);
-      if (result != 0) dv_merge(status, DV_BACKEND_FAILURE, kRoutine);
-    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
-      std::int32_t ps_status = ST_OK;
-      DV_PS_PM(n, x, y, ps_status);
-      dv_merge(status, ps_status, kRoutine);
-    }
-  }
+  dv_send([&](std::int32_t& r) { DV_X11_PM(n, x, y, r); },
+          [&](std::int32_t& s) { DV_PS_PM(n, x, y, s); }, DV_BACKEND_FAILURE, status, kRoutine);
 }
 
 void DV_FILLAREA(std::int32_t n, const float* x, const float* y, std::int32_t& status) {
@@ -97,37 +79,23 @@ void DV_FILLAREA(std::int32_t n, const float* x, const float* y, std::int32_t& s
                 "ERROR: A fill area needs at least 2 points (DV_FILLAREA)", DV_BAD_VALUE, status,
                 kRoutine))
     return;
-  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
-    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
-      std::int32_t result = 0;
-      DV_X11_FA(n, x, y, result);
-      if (result == 1) {
-        dv_message("ERROR: The window can fill areas of at most 200 points (DV_FILLAREA)");
-      }
-      if (result != 0) dv_merge(status, DV_BACKEND_FAILURE, kRoutine);
-    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
-      std::int32_t ps_status = ST_OK;
-      DV_PS_FA(n, x, y, ps_status);
-      dv_merge(status, ps_status, kRoutine);
-    }
-  }
+  dv_send(
+      [&](std::int32_t& r) {
+        DV_X11_FA(n, x, y, r);
+        if (r == 1) {
+          dv_message("ERROR: The window can fill areas of at most 200 points (DV_FILLAREA)");
+        }
+      },
+      [&](std::int32_t& s) { DV_PS_FA(n, x, y, s); }, DV_BACKEND_FAILURE, status, kRoutine);
 }
 
 void DV_TEXT(float x, float y, std::string_view text, std::int32_t& status) {
   constexpr std::string_view kRoutine = "Subroutine DV_TEXT V0.1 ";
   if (st_bad(status, kRoutine)) return;
   if (dv_not_open("DV_TEXT")) return;
-  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
-    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
-      std::int32_t result = 0;
-      DV_X11_TEXT(x, y, text, result);
-      if (result != 0) dv_merge(status, DV_DRAWING_FAILURE, kRoutine);
-    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
-      std::int32_t ps_status = ST_OK;
-      DV_PS_TEXT(x, y, text, ps_status);
-      dv_merge(status, ps_status, kRoutine);
-    }
-  }
+  dv_send([&](std::int32_t& r) { DV_X11_TEXT(x, y, text, r); },
+          [&](std::int32_t& s) { DV_PS_TEXT(x, y, text, s); }, DV_DRAWING_FAILURE, status,
+          kRoutine);
 }
 
 void DV_CELLARRAY(float x1, float y1, float x2, float y2, std::int32_t xmaxdat,
@@ -140,19 +108,14 @@ void DV_CELLARRAY(float x1, float y1, float x2, float y2, std::int32_t xmaxdat,
   if (bad_cell_region("DV_CELLARRAY", xmaxdat, ymaxdat, xstrelm, ystrelm, xnumelm, ynumelm,
                       indices, status, kRoutine))
     return;
-  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
-    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
-      std::int32_t result = 0;
-      DV_X11_CA(x1, y1, x2, y2, xmaxdat, ymaxdat, xstrelm, ystrelm, xnumelm, ynumelm, indices,
-                result);
-      if (result != 0) dv_merge(status, DV_DRAWING_FAILURE, kRoutine);
-    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
-      std::int32_t ps_status = ST_OK;
-      DV_PS_CA(x1, y1, x2, y2, xmaxdat, ymaxdat, xstrelm, ystrelm, xnumelm, ynumelm, indices,
-               ps_status);
-      dv_merge(status, ps_status, kRoutine);
-    }
-  }
+  dv_send(
+      [&](std::int32_t& r) {
+        DV_X11_CA(x1, y1, x2, y2, xmaxdat, ymaxdat, xstrelm, ystrelm, xnumelm, ynumelm, indices, r);
+      },
+      [&](std::int32_t& s) {
+        DV_PS_CA(x1, y1, x2, y2, xmaxdat, ymaxdat, xstrelm, ystrelm, xnumelm, ynumelm, indices, s);
+      },
+      DV_DRAWING_FAILURE, status, kRoutine);
 }
 
 void DV_RMASKCELLARRAY(bool masked, float x1, float y1, float x2, float y2, std::int32_t xmaxdat,

@@ -313,15 +313,5 @@ void DV_CLEAR(std::int32_t& status) {
   constexpr std::string_view kRoutine = "Subroutine DV_CLEAR V0.1 ";
   if (st_bad(status, kRoutine)) return;
   if (dv_not_open("DV_CLEAR")) return;
-  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
-    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
-      std::int32_t result = 0;
-      DV_X11_CLEAR(result);
-      if (result != 0) dv_merge(status, DV_DRAWING_FAILURE, kRoutine);
-    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
-      std::int32_t ps_status = ST_OK;
-      DV_PS_CLEAR(ps_status);
-      dv_merge(status, ps_status, kRoutine);
-    }
-  }
+  dv_send(DV_X11_CLEAR, DV_PS_CLEAR, DV_DRAWING_FAILURE, status, kRoutine);
 }

@@ -101,17 +101,9 @@ void DV_CLIP(bool on, std::int32_t& status) {
   if (st_bad(status, kRoutine)) return;
   if (dv_not_open("DV_CLIP")) return;
   const float* c = DV_DB_TRANSFORM.clip_window;
-  for (int slot = 0; slot < DV_DB_SYSTEM.count; ++slot) {
-    if (dv_slot_active(slot, DV_CLASS_WINDOW)) {
-      std::int32_t result = 0;
-      DV_X11_CLIP(on, c[0], c[1], c[2], c[3], result);
-      if (result != 0) dv_merge(status, DV_BACKEND_FAILURE, kRoutine);
-    } else if (dv_slot_active(slot, DV_CLASS_POSTSCRIPT)) {
-      std::int32_t ps_status = ST_OK;
-      DV_PS_CLIP(on, c[0], c[1], c[2], c[3], ps_status);
-      dv_merge(status, ps_status, kRoutine);
-    }
-  }
+  dv_send([&](std::int32_t& r) { DV_X11_CLIP(on, c[0], c[1], c[2], c[3], r); },
+          [&](std::int32_t& s) { DV_PS_CLIP(on, c[0], c[1], c[2], c[3], s); }, DV_BACKEND_FAILURE,
+          status, kRoutine);
 }
 
 void DV_UNITYTRANSFORM(bool on, std::int32_t& status) {
