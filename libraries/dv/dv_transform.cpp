@@ -44,6 +44,13 @@ void store(float target[4], float x_min, float y_min, float x_max, float y_max) 
   target[3] = y_max;
 }
 
+void load(const float source[4], float& x_min, float& y_min, float& x_max, float& y_max) {
+  x_min = source[0];
+  y_min = source[1];
+  x_max = source[2];
+  y_max = source[3];
+}
+
 // The body of the three rectangle setters: ROUTINE is the setter's text, NAME its name in the
 // messages. The checked rectangle goes to TARGET, and with SEND the transform is sent on.
 void set_rectangle(std::string_view routine, std::string_view name, float target[4], bool send,
@@ -137,21 +144,13 @@ void DV_UNITYTRANSFORM(bool on, std::int32_t& status) {
 void DV_INQ_DATAWINDOW(float& x_min, float& y_min, float& x_max, float& y_max,
                        std::int32_t& status) {
   if (st_bad(status, "Subroutine DV_INQ_DATAWINDOW V0.1 ")) return;
-  const float* d = DV_DB_TRANSFORM.data_window;
-  x_min = d[0];
-  y_min = d[1];
-  x_max = d[2];
-  y_max = d[3];
+  load(DV_DB_TRANSFORM.data_window, x_min, y_min, x_max, y_max);
 }
 
 void DV_INQ_VIEWPORT(float& x_min, float& y_min, float& x_max, float& y_max,
                      std::int32_t& status) {
   if (st_bad(status, "Subroutine DV_INQ_VIEWPORT V0.1 ")) return;
-  const float* v = DV_DB_TRANSFORM.viewport;
-  x_min = v[0];
-  y_min = v[1];
-  x_max = v[2];
-  y_max = v[3];
+  load(DV_DB_TRANSFORM.viewport, x_min, y_min, x_max, y_max);
 }
 
 void DV_INQ_SCALING(float& x_scale, float& y_scale, std::int32_t& status) {
