@@ -15,18 +15,8 @@ void finite_range(std::int32_t xmaxdat, const float* data, std::int32_t xstrelm,
                   float& max, bool& found) {
   found = false;
   for (std::int64_t y = ystrelm - 1; y < yendelm; ++y) {
-    const float* row = data + y * static_cast<std::int64_t>(xmaxdat);
-    for (std::int64_t x = xstrelm - 1; x < xendelm; ++x) {
-      const float v = row[x];
-      if (!std::isfinite(v)) continue;
-      if (!found) {
-        min = max = v;
-        found = true;
-      } else {
-        if (v < min) min = v;
-        if (v > max) max = v;
-      }
-    }
+    vu_finite_extent(data + y * static_cast<std::int64_t>(xmaxdat) + (xstrelm - 1),
+                     xendelm - xstrelm + 1, min, max, found);
   }
 }
 

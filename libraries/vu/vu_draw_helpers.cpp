@@ -1,4 +1,6 @@
-// Small drawing helpers shared by the plotting routines.
+// Small helpers shared by the plotting routines.
+#include <cmath>
+
 #include "dv.h"
 #include "vu_internal.h"
 
@@ -41,4 +43,19 @@ void vu_line(float x1, float y1, float x2, float y2, std::int32_t& status) {
   const float x[2] = {x1, x2};
   const float y[2] = {y1, y2};
   DV_POLYLINE(2, x, y, status);
+}
+
+void vu_finite_extent(const float* values, std::int64_t count, float& min, float& max,
+                      bool& found) {
+  for (std::int64_t i = 0; i < count; ++i) {
+    const float v = values[i];
+    if (!std::isfinite(v)) continue;
+    if (!found) {
+      min = max = v;
+      found = true;
+    } else {
+      if (v < min) min = v;
+      if (v > max) max = v;
+    }
+  }
 }

@@ -11,17 +11,7 @@ namespace {
 void auto_range(const float* values, std::int32_t strelm, std::int32_t endelm, float& lo,
                 float& hi) {
   bool found = false;
-  for (std::int32_t i = strelm; i <= endelm; ++i) {
-    const float v = values[i - 1];
-    if (!std::isfinite(v)) continue;
-    if (!found) {
-      lo = hi = v;
-      found = true;
-    } else {
-      if (v < lo) lo = v;
-      if (v > hi) hi = v;
-    }
-  }
+  vu_finite_extent(values + (strelm - 1), endelm - strelm + 1, lo, hi, found);
   if (!found) {
     lo = 0.0f;
     hi = 1.0f;
