@@ -2,6 +2,7 @@
 // times finer than the bins, and back-project by taking the fine sample at or just left of each
 // pixel's projected position (no interpolation per pixel).
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -67,41 +68,19 @@ void rav_backproject_1over(const RavGeometry& geometry, std::int32_t OV, float T
   }
 }
 
-std::int64_t rav_over_fewest_slots() { return 4; }
+namespace {
 
-std::int64_t rav_over_work_values(std::int32_t OV, std::int32_t NUM_BINS) {
-  const std::int64_t one = static_cast<std::int64_t>(std::max(OV, 0)) * std::max(NUM_BINS, 0);
-  if (rav_kernel_target() == RavKernelTarget::REFERENCE || one == 0) return one;
-  // Room for a batch of projections of about 512 KB, so that the slices are swept once per
-  // batch rather than once per projection.
-  const std::int64_t batch =
-      std::clamp<std::int64_t>((std::int64_t{1} << 17) / one, rav_over_fewest_slots(), 32);
-  return batch * one;
-}
+// Projections are added in batches by the fast kernels when OVERSAMPLED holds at least this many;
+// for fewer the copying of the rows in and out of the kernel costs more than it saves.
+constexpr std::int64_t kFewestSlots = 4;
 
-void rav_over_batch_add(const RavGeometry& geometry, std::int32_t OV,
-                        std::span<RavKernelProjection> pending, std::int64_t& count, int NS,
-                        float* const slices[2]) {
-  if (count > 0) {
-    rav_kernel_backproject(RavKernelMethod::FINE, geometry, OV,
-                           std::span<const RavKernelProjection>(pending).first(
-                               static_cast<std::size_t>(count)),
-                           NS, slices);
-  }
-  count = 0;
-}
-
-bool rav_over_batch_entry(float THETA, RavKernelProjection& entry) {
-  // The angle's cosine and sine as the reference loop takes them.
-  entry.c = std::cos(THETA);
-  entry.s = std::sin(THETA);
-  return std::isfinite(entry.c) && std::isfinite(entry.s);
-}
-
-bool rav_over_arrays_fit(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
-                         std::span<const float> SINOGRAM, std::span<float> SLICE,
-                         std::span<float> OVERSAMPLED, std::span<float> WORK,
-                         std::int32_t& status, std::string_view routine) {
+// Checks one sinogram and its arrays: false, with STATUS 20017 (OV or NUM_BINS below 1) or 20005
+// (an array too short for the sizes or limits of GEOMETRY) and ROUTINE recorded, when they cannot
+// be used.
+bool arrays_fit(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
+                std::span<const float> SINOGRAM, std::span<float> SLICE,
+                std::span<float> OVERSAMPLED, std::span<float> WORK, std::int32_t& status,
+                std::string_view routine) {
   if (OV < 1 || geometry.NUM_BINS < 1) {
     status = 20017;
     ST_SAVE(routine);
@@ -126,50 +105,107 @@ bool rav_over_arrays_fit(const RavGeometry& geometry, std::int32_t OV, const Rav
   return true;
 }
 
-void RAV_RECON_1OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
-                     std::span<const float> SINOGRAM, std::span<float> SLICE,
-                     std::span<float> OVERSAMPLED, std::span<float> WORK, std::int32_t& status) {
-  if (st_bad(status, kRoutine)) return;
-  if (!rav_over_arrays_fit(geometry, OV, filter, SINOGRAM, SLICE, OVERSAMPLED, WORK, status,
-                           kRoutine)) {
-    return;
+// Adds the COUNT entries of PENDING to the NS slices and sets COUNT to 0.
+void batch_add(const RavGeometry& geometry, std::int32_t OV,
+               std::span<RavKernelProjection> pending, std::int64_t& count, int NS,
+               float* const slices[2]) {
+  if (count > 0) {
+    rav_kernel_backproject(RavKernelMethod::FINE, geometry, OV,
+                           std::span<const RavKernelProjection>(pending).first(
+                               static_cast<std::size_t>(count)),
+                           NS, slices);
+  }
+  count = 0;
+}
+
+}  // namespace
+
+std::int64_t rav_over_work_values(std::int32_t OV, std::int32_t NUM_BINS) {
+  const std::int64_t one = static_cast<std::int64_t>(std::max(OV, 0)) * std::max(NUM_BINS, 0);
+  if (rav_kernel_target() == RavKernelTarget::REFERENCE || one == 0) return one;
+  // Room for a batch of projections of about 512 KB, so that the slices are swept once per
+  // batch rather than once per projection.
+  const std::int64_t batch =
+      std::clamp<std::int64_t>((std::int64_t{1} << 17) / one, kFewestSlots, 32);
+  return batch * one;
+}
+
+bool rav_over_batch_entry(float THETA, RavKernelProjection& entry) {
+  // The angle's cosine and sine as the reference loop takes them.
+  entry.c = std::cos(THETA);
+  entry.s = std::sin(THETA);
+  return std::isfinite(entry.c) && std::isfinite(entry.s);
+}
+
+void rav_recon_over_slices(const RavGeometry& geometry, std::int32_t OV,
+                           const RavFilterSet& filter, int NS,
+                           const std::array<std::span<const float>, 2>& SINOGRAMS,
+                           const std::array<std::span<float>, 2>& SLICES,
+                           const std::array<std::span<float>, 2>& OVERSAMPLED,
+                           const std::array<std::span<float>, 2>& WORK, std::int32_t& status,
+                           std::string_view routine) {
+  for (int s = 0; s < NS; ++s) {
+    if (!arrays_fit(geometry, OV, filter, SINOGRAMS[s], SLICES[s], OVERSAMPLED[s], WORK[s],
+                    status, routine)) {
+      return;
+    }
   }
   const std::int64_t num_bins = geometry.NUM_BINS;
-  std::fill_n(SLICE.data(), static_cast<std::int64_t>(geometry.NUM_X) * geometry.NUM_Y, 0.0f);
-  // The fast kernels take the projections in batches, as many as OVERSAMPLED holds; for fewer
-  // than a few the copying of the rows in and out of the kernel costs more than it saves.
+  const std::int64_t pixels = static_cast<std::int64_t>(geometry.NUM_X) * geometry.NUM_Y;
+  for (int s = 0; s < NS; ++s) std::fill_n(SLICES[s].data(), pixels, 0.0f);
+  // Filtered projection j of each sinogram in WORK(1..NUM_BINS); the sinograms stay as they are.
+  const auto filter_projection = [&](std::int64_t j) {
+    for (int s = 0; s < NS; ++s) {
+      rav_filter_projection(geometry.NUM_BINS, SINOGRAMS[s].subspan(j * num_bins, num_bins),
+                            filter, WORK[s], status);
+    }
+    return status == ST_OK;
+  };
+  // The fast kernels take the projections in batches, as many as the shortest OVERSAMPLED holds.
   const std::int64_t fine = OV * num_bins;
-  const std::int64_t slots = static_cast<std::int64_t>(OVERSAMPLED.size()) / fine;
-  if (rav_kernel_target() != RavKernelTarget::REFERENCE && slots >= rav_over_fewest_slots()) {
+  std::int64_t slots = static_cast<std::int64_t>(OVERSAMPLED[0].size()) / fine;
+  if (NS == 2) slots = std::min(slots, static_cast<std::int64_t>(OVERSAMPLED[1].size()) / fine);
+  if (rav_kernel_target() != RavKernelTarget::REFERENCE && slots >= kFewestSlots) {
     thread_local std::vector<RavKernelProjection> pending;
     pending.resize(static_cast<std::size_t>(slots));
     std::int64_t count = 0;
-    float* slices[2] = {SLICE.data(), nullptr};
+    float* slices[2] = {SLICES[0].data(), NS == 2 ? SLICES[1].data() : nullptr};
     for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
-      rav_filter_projection(geometry.NUM_BINS, SINOGRAM.subspan(j * num_bins, num_bins), filter,
-                            WORK, status);
-      if (status != ST_OK) break;
+      if (!filter_projection(j)) break;
       RavKernelProjection& entry = pending[static_cast<std::size_t>(count)];
       if (!rav_over_batch_entry(rav_over_angle(geometry.START_ANGLE, geometry.ANGLE_STEP, j),
                                 entry)) {
         continue;
       }
-      const auto slot = OVERSAMPLED.subspan(count * fine, fine);
-      rav_oversample_projection(WORK.first(num_bins), OV, slot);
-      entry.data[0] = slot.data();
-      if (++count == slots) rav_over_batch_add(geometry, OV, pending, count, 1, slices);
+      for (int s = 0; s < NS; ++s) {
+        const auto slot = OVERSAMPLED[s].subspan(count * fine, fine);
+        rav_oversample_projection(WORK[s].first(num_bins), OV, slot);
+        entry.data[s] = slot.data();
+      }
+      if (++count == slots) batch_add(geometry, OV, pending, count, NS, slices);
     }
-    rav_over_batch_add(geometry, OV, pending, count, 1, slices);
+    batch_add(geometry, OV, pending, count, NS, slices);
     return;
   }
   for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
-    // Filtered projection j in WORK(1..NUM_BINS); the sinogram itself is left as it is.
-    rav_filter_projection(geometry.NUM_BINS, SINOGRAM.subspan(j * num_bins, num_bins), filter,
-                          WORK, status);
-    if (status != ST_OK) return;
-    rav_oversample_projection(WORK.first(num_bins), OV, OVERSAMPLED);
-    rav_backproject_1over(geometry, OV,
-                          rav_over_angle(geometry.START_ANGLE, geometry.ANGLE_STEP, j),
-                          OVERSAMPLED, SLICE);
+    if (!filter_projection(j)) return;
+    for (int s = 0; s < NS; ++s) {
+      rav_oversample_projection(WORK[s].first(num_bins), OV, OVERSAMPLED[s]);
+    }
+    const float theta = rav_over_angle(geometry.START_ANGLE, geometry.ANGLE_STEP, j);
+    if (NS == 2) {
+      rav_backproject_over(geometry, OV, theta, OVERSAMPLED[0], OVERSAMPLED[1], SLICES[0],
+                           SLICES[1]);
+    } else {
+      rav_backproject_1over(geometry, OV, theta, OVERSAMPLED[0], SLICES[0]);
+    }
   }
+}
+
+void RAV_RECON_1OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
+                     std::span<const float> SINOGRAM, std::span<float> SLICE,
+                     std::span<float> OVERSAMPLED, std::span<float> WORK, std::int32_t& status) {
+  if (st_bad(status, kRoutine)) return;
+  rav_recon_over_slices(geometry, OV, filter, 1, {SINOGRAM, {}}, {SLICE, {}}, {OVERSAMPLED, {}},
+                        {WORK, {}}, status, kRoutine);
 }

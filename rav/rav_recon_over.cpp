@@ -1,12 +1,9 @@
 // Oversampled reconstruction of two slices at once: the same steps as RAV_RECON_1OVER for two
 // sinograms, with each pixel's fine-sample index computed once for both slices.
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <span>
-#include <vector>
 
-#include "rav_kernels.h"
 #include "rav_numerics.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
@@ -55,58 +52,6 @@ void RAV_RECON_OVER(const RavGeometry& geometry, std::int32_t OV, const RavFilte
                     std::span<float> OVERSAMPLED_1, std::span<float> OVERSAMPLED_2,
                     std::span<float> WORK_1, std::span<float> WORK_2, std::int32_t& status) {
   if (st_bad(status, kRoutine)) return;
-  if (!rav_over_arrays_fit(geometry, OV, filter, SINOGRAM_1, SLICE_1, OVERSAMPLED_1, WORK_1,
-                           status, kRoutine) ||
-      !rav_over_arrays_fit(geometry, OV, filter, SINOGRAM_2, SLICE_2, OVERSAMPLED_2, WORK_2,
-                           status, kRoutine)) {
-    return;
-  }
-  const std::int64_t num_bins = geometry.NUM_BINS;
-  const std::int64_t pixels = static_cast<std::int64_t>(geometry.NUM_X) * geometry.NUM_Y;
-  std::fill_n(SLICE_1.data(), pixels, 0.0f);
-  std::fill_n(SLICE_2.data(), pixels, 0.0f);
-  // The fast kernels take the projections in batches, as many as the shorter of OVERSAMPLED_1
-  // and OVERSAMPLED_2 holds (a few at least, see RAV_RECON_1OVER).
-  const std::int64_t fine = OV * num_bins;
-  const std::int64_t slots =
-      static_cast<std::int64_t>(std::min(OVERSAMPLED_1.size(), OVERSAMPLED_2.size())) / fine;
-  if (rav_kernel_target() != RavKernelTarget::REFERENCE && slots >= rav_over_fewest_slots()) {
-    thread_local std::vector<RavKernelProjection> pending;
-    pending.resize(static_cast<std::size_t>(slots));
-    std::int64_t count = 0;
-    float* slices[2] = {SLICE_1.data(), SLICE_2.data()};
-    for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
-      rav_filter_projection(geometry.NUM_BINS, SINOGRAM_1.subspan(j * num_bins, num_bins),
-                            filter, WORK_1, status);
-      rav_filter_projection(geometry.NUM_BINS, SINOGRAM_2.subspan(j * num_bins, num_bins),
-                            filter, WORK_2, status);
-      if (status != ST_OK) break;
-      RavKernelProjection& entry = pending[static_cast<std::size_t>(count)];
-      if (!rav_over_batch_entry(rav_over_angle(geometry.START_ANGLE, geometry.ANGLE_STEP, j),
-                                entry)) {
-        continue;
-      }
-      const auto slot_1 = OVERSAMPLED_1.subspan(count * fine, fine);
-      const auto slot_2 = OVERSAMPLED_2.subspan(count * fine, fine);
-      rav_oversample_projection(WORK_1.first(num_bins), OV, slot_1);
-      rav_oversample_projection(WORK_2.first(num_bins), OV, slot_2);
-      entry.data[0] = slot_1.data();
-      entry.data[1] = slot_2.data();
-      if (++count == slots) rav_over_batch_add(geometry, OV, pending, count, 2, slices);
-    }
-    rav_over_batch_add(geometry, OV, pending, count, 2, slices);
-    return;
-  }
-  for (std::int64_t j = 0; j < geometry.NUM_PROJECTIONS; ++j) {
-    rav_filter_projection(geometry.NUM_BINS, SINOGRAM_1.subspan(j * num_bins, num_bins), filter,
-                          WORK_1, status);
-    rav_filter_projection(geometry.NUM_BINS, SINOGRAM_2.subspan(j * num_bins, num_bins), filter,
-                          WORK_2, status);
-    if (status != ST_OK) return;
-    rav_oversample_projection(WORK_1.first(num_bins), OV, OVERSAMPLED_1);
-    rav_oversample_projection(WORK_2.first(num_bins), OV, OVERSAMPLED_2);
-    rav_backproject_over(geometry, OV,
-                         rav_over_angle(geometry.START_ANGLE, geometry.ANGLE_STEP, j),
-                         OVERSAMPLED_1, OVERSAMPLED_2, SLICE_1, SLICE_2);
-  }
+  rav_recon_over_slices(geometry, OV, filter, 2, {SINOGRAM_1, SINOGRAM_2}, {SLICE_1, SLICE_2},
+                        {OVERSAMPLED_1, OVERSAMPLED_2}, {WORK_1, WORK_2}, status, kRoutine);
 }

@@ -56,7 +56,7 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
     rav_loop_tables(pass, tables, status);
     rav_allocate(WORK, tables.filter.NFFT,
                  "ERROR: Failed to allocated arrays for work space for filtering");
-    rav_allocate(OVERSAMPLED, std::max<std::int64_t>(0, std::int64_t{OV} * pass.NUM_BINS),
+    rav_allocate(OVERSAMPLED, rav_over_work_values(OV, pass.NUM_BINS),
                  "ERROR: Failed to allocated arrays for work space for oversampled projection");
     rav_loop_limits(pass, tables, status);
   }

@@ -2,6 +2,7 @@
 // output slice file and the description of a pass.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -29,10 +30,11 @@ struct SliceFile {
   std::string name;
   std::int64_t record_bytes = 0;
 };
-// Opens NAME for records of RECORD_BYTES bytes; on failure returns false with the system's
-// error number in ERROR_NUMBER.
+// Opens NAME for records of RECORD_BYTES bytes, created if needed and truncated unless KEEP (other
+// processes of the run write into it too); on failure returns false with the system's error
+// number in ERROR_NUMBER.
 bool slice_file_open(SliceFile& out, const std::string& name, std::int64_t record_bytes,
-                     int& error_number);
+                     int& error_number, bool keep = false);
 // Writes SLICE as record RECORD (from 1). A record that cannot be written is fatal: an
 // "ERROR: " line and the end of the process with exit code 1.
 void slice_file_write(SliceFile& out, std::int32_t record, std::span<const float> slice);
@@ -110,26 +112,23 @@ void rav_backproject_over(const RavGeometry& geometry, std::int32_t OV, float TH
 // Values of each OVERSAMPLED array that the slice loops allocate: OV·NUM_BINS for the reference
 // loops, a batch of several projections for the fast kernels (RAV_RECON_1OVER and RAV_RECON_OVER
 // fill as many resampled projections as the arrays hold before they add them to the slices; with
-// room for fewer than rav_over_fewest_slots() they use the reference loop, one projection at a
-// time). Callers that want the fast kernels size their OVERSAMPLED arrays with this.
+// room for only a few they use the reference loop, one projection at a time). Callers that want
+// the fast kernels size their OVERSAMPLED arrays with this.
 std::int64_t rav_over_work_values(std::int32_t OV, std::int32_t NUM_BINS);
-std::int64_t rav_over_fewest_slots();
-// A batch of resampled projections: the entry for angle THETA (false when its cosine or sine is
-// not finite, so that it adds nothing), and the addition of the COUNT entries of PENDING to the
-// NS slices (COUNT set to 0).
+// The entry of a batch of resampled projections for angle THETA: false when its cosine or sine
+// is not finite, so that it adds nothing.
 struct RavKernelProjection;
 bool rav_over_batch_entry(float THETA, RavKernelProjection& entry);
-void rav_over_batch_add(const RavGeometry& geometry, std::int32_t OV,
-                        std::span<RavKernelProjection> pending, std::int64_t& count, int NS,
-                        float* const slices[2]);
 
-// Checks the arguments of RAV_RECON_1OVER and RAV_RECON_OVER (one sinogram and its arrays):
-// false, with STATUS 20017 (OV or NUM_BINS below 1) or 20005 (an array too short for the sizes
-// or limits of GEOMETRY) and ROUTINE recorded, when they cannot be used.
-bool rav_over_arrays_fit(const RavGeometry& geometry, std::int32_t OV, const RavFilterSet& filter,
-                         std::span<const float> SINOGRAM, std::span<float> SLICE,
-                         std::span<float> OVERSAMPLED, std::span<float> WORK,
-                         std::int32_t& status, std::string_view routine);
+// The body of RAV_RECON_1OVER (NS = 1, the second element of each array unused) and
+// RAV_RECON_OVER (NS = 2); ROUTINE is recorded with the argument errors.
+void rav_recon_over_slices(const RavGeometry& geometry, std::int32_t OV,
+                           const RavFilterSet& filter, int NS,
+                           const std::array<std::span<const float>, 2>& SINOGRAMS,
+                           const std::array<std::span<float>, 2>& SLICES,
+                           const std::array<std::span<float>, 2>& OVERSAMPLED,
+                           const std::array<std::span<float>, 2>& WORK, std::int32_t& status,
+                           std::string_view routine);
 
 // Reconstructs one slice from SINOGRAM (left unchanged): SLICE is zeroed, then every projection
 // is filtered into WORK (NFFT values), resampled into OVERSAMPLED (OV·NUM_BINS values) and
