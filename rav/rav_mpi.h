@@ -78,7 +78,3 @@ bool rav_mpi_line_passes(std::string_view line, int& message);
 // that cannot be opened ends the process with the drivers' message.
 bool rav_open_slab_output(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
                           std::int32_t NUM_Y, bool has_slices, std::int32_t& status);
-// Opens NAME for records of RECORD_BYTES bytes like slice_file_open, creating it if needed but
-// keeping what it holds.
-bool slice_file_open_shared(SliceFile& out, const std::string& name, std::int64_t record_bytes,
-                            int& error_number);

@@ -8,10 +8,9 @@
 
 namespace {
 
-// Opens the file with OPEN, or ends the process with the drivers' message.
-template <typename Open>
+// Opens the file (cut to nothing unless KEEP), or ends the process with the drivers' message.
 void open_or_end(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
-                 std::int32_t NUM_Y, std::int32_t& status, Open open) {
+                 std::int32_t NUM_Y, bool keep, std::int32_t& status) {
   if (status != ST_OK) return;
   std::int32_t bytes_per_unit = 1;
   UT_RECL(bytes_per_unit, status);
@@ -20,7 +19,7 @@ void open_or_end(SliceFile& out, std::string_view output_file, std::int32_t NUM_
   const std::int64_t record_bytes = std::int64_t{NUM_X} * NUM_Y * 4;
   const std::string name(output_file.substr(0, SLEN(output_file)));
   int error_number = 0;
-  if (!open(out, name, record_bytes, error_number)) {
+  if (!slice_file_open(out, name, record_bytes, error_number, keep)) {
     UT_WRITE("ERROR: Problem openning output file", status);
     UT_WRITE("       " + name, status);
     std::printf("retstat = %s\n", ut_fmt_int(error_number, 6).c_str());
@@ -36,17 +35,17 @@ void open_or_end(SliceFile& out, std::string_view output_file, std::int32_t NUM_
 
 void rav_open_output(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
                      std::int32_t NUM_Y, std::int32_t& status) {
-  open_or_end(out, output_file, NUM_X, NUM_Y, status, slice_file_open);
+  open_or_end(out, output_file, NUM_X, NUM_Y, false, status);
 }
 
 bool rav_open_slab_output(SliceFile& out, std::string_view output_file, std::int32_t NUM_X,
                           std::int32_t NUM_Y, bool has_slices, std::int32_t& status) {
   // Rank 0 (which always has slices) cuts an older file before any other rank writes a record;
   // the vote keeps the others waiting until then.
-  if (rav_mpi_is_root()) open_or_end(out, output_file, NUM_X, NUM_Y, status, slice_file_open);
+  if (rav_mpi_is_root()) open_or_end(out, output_file, NUM_X, NUM_Y, false, status);
   const bool go = rav_mpi_vote(status == ST_OK);
   if (go && has_slices && !rav_mpi_is_root()) {
-    open_or_end(out, output_file, NUM_X, NUM_Y, status, slice_file_open_shared);
+    open_or_end(out, output_file, NUM_X, NUM_Y, true, status);
   }
   if (!go && out.file != nullptr) slice_file_close(out);
   return go;

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <string>
 
-#include "rav_mpi.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
 
@@ -30,29 +29,15 @@ namespace {
 }  // namespace
 
 bool slice_file_open(SliceFile& out, const std::string& name, std::int64_t record_bytes,
-                     int& error_number) {
+                     int& error_number, bool keep) {
   error_number = 0;
   out.file = nullptr;
   out.name = name;
   out.record_bytes = record_bytes;
-  // "wb": create or truncate, so the file ends with the records of this run.
-  std::FILE* file = std::fopen(name.c_str(), "wb");
-  if (file == nullptr) {
-    error_number = errno != 0 ? errno : EIO;
-    return false;
-  }
-  out.file = file;
-  return true;
-}
-
-bool slice_file_open_shared(SliceFile& out, const std::string& name, std::int64_t record_bytes,
-                            int& error_number) {
-  error_number = 0;
-  out.file = nullptr;
-  out.name = name;
-  out.record_bytes = record_bytes;
-  // No O_TRUNC: other processes of the run write their records into the same file.
-  const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  // Truncated at the open, so the file ends with the records of this run, unless other
+  // processes of the run write their records into the same file.
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (keep ? 0 : O_TRUNC);
+  const int descriptor = ::open(name.c_str(), flags, 0666);
   std::FILE* file = descriptor < 0 ? nullptr : ::fdopen(descriptor, "w");
   if (file == nullptr) {
     error_number = errno != 0 ? errno : EIO;
