@@ -68,6 +68,23 @@ void allocate_group_work(const Grouping& g, std::int64_t nfft, std::int64_t num_
   }
 }
 
+// The slice buffers of one group, PIXELS values each.
+void allocate_group_slices(const Grouping& g, std::int64_t pixels, SliceBuffers& set) {
+  rav_loop_slice_buffer(set.SLICE_1, pixels, "ERROR: Failed to allocate memory for output slice");
+  if (g.two) {
+    rav_loop_slice_buffer(set.SLICE_2, pixels,
+                          "ERROR: Failed to allocate memory for output slice 2");
+  }
+  if (g.multi) {
+    rav_loop_slice_buffer(set.SLICE_3, pixels,
+                          "ERROR: Failed to allocate memory for output slice 3");
+  }
+  if (g.four) {
+    rav_loop_slice_buffer(set.SLICE_4, pixels,
+                          "ERROR: Failed to allocate memory for output slice 4");
+  }
+}
+
 // The slices of one group in ascending slice order: slice k + p of the pass is held in
 // slice[p], p = 0 .. STEP-1.
 using GroupSlices = std::array<std::span<float>, 4>;
@@ -115,19 +132,7 @@ void RAV_RECON_OVERSLICES(const SlicePass& pass, std::span<float> SINOGRAMS, Rec
 
   const std::int64_t pixels =
       static_cast<std::int64_t>(std::max(pass.NUM_X, 0)) * std::max(pass.NUM_Y, 0);
-  rav_loop_slice_buffer(slices.SLICE_1, pixels, "ERROR: Failed to allocate memory for output slice");
-  if (g.two) {
-    rav_loop_slice_buffer(slices.SLICE_2, pixels,
-                          "ERROR: Failed to allocate memory for output slice 2");
-  }
-  if (g.multi) {
-    rav_loop_slice_buffer(slices.SLICE_3, pixels,
-                          "ERROR: Failed to allocate memory for output slice 3");
-  }
-  if (g.four) {
-    rav_loop_slice_buffer(slices.SLICE_4, pixels,
-                          "ERROR: Failed to allocate memory for output slice 4");
-  }
+  allocate_group_slices(g, pixels, slices);
   const auto buffer = [pixels](std::vector<float>& values) {
     return std::span<float>(values).first(values.empty() ? 0 : pixels);
   };
@@ -158,20 +163,7 @@ void RAV_RECON_OVERSLICES(const SlicePass& pass, std::span<float> SINOGRAMS, Rec
   std::vector<SliceBuffers> extra_slices(static_cast<std::size_t>(threads - 1));
   for (std::size_t t = 0; t + 1 < static_cast<std::size_t>(threads); ++t) {
     allocate_group_work(g, tables.filter.NFFT, num_oversampled, extra_work[t]);
-    SliceBuffers& set = extra_slices[t];
-    rav_loop_slice_buffer(set.SLICE_1, pixels, "ERROR: Failed to allocate memory for output slice");
-    if (g.two) {
-      rav_loop_slice_buffer(set.SLICE_2, pixels,
-                            "ERROR: Failed to allocate memory for output slice 2");
-    }
-    if (g.multi) {
-      rav_loop_slice_buffer(set.SLICE_3, pixels,
-                            "ERROR: Failed to allocate memory for output slice 3");
-    }
-    if (g.four) {
-      rav_loop_slice_buffer(set.SLICE_4, pixels,
-                            "ERROR: Failed to allocate memory for output slice 4");
-    }
+    allocate_group_slices(g, pixels, extra_slices[t]);
   }
   std::vector<GroupSlices> slice_sets{group_slices(slices)};
   for (SliceBuffers& set : extra_slices) slice_sets.push_back(group_slices(set));
