@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -96,6 +97,27 @@ inline std::vector<float> read_floats(const fs::path& file) {
   std::vector<float> values(bytes.size() / sizeof(float));
   std::memcpy(values.data(), bytes.data(), values.size() * sizeof(float));
   return values;
+}
+
+// TEXT with the number field of every timing line (a line ending " minutes" or "%", the field
+// after " = ") masked whole, each of its characters made '#': the numbers depend on the machine
+// and on where the run falls on the clock (a run that crosses a second shows 100.00% instead
+// of 0.00%), the labels and the field widths do not.
+inline std::string timing_masked(const std::string& text) {
+  std::istringstream in(text);
+  std::string line, result;
+  while (std::getline(in, line)) {
+    const std::size_t equals = line.find(" = ");
+    const std::size_t unit = line.ends_with(" minutes") ? line.size() - 8
+                             : line.ends_with("%")      ? line.size() - 1
+                                                        : std::string::npos;
+    if (equals != std::string::npos && unit != std::string::npos && unit >= equals + 3) {
+      std::fill(line.begin() + static_cast<std::ptrdiff_t>(equals + 3),
+                line.begin() + static_cast<std::ptrdiff_t>(unit), '#');
+    }
+    result += line + "\n";
+  }
+  return result;
 }
 
 }  // namespace e2e

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <sstream>
 
 #include "../e2e/e2e_support.h"
 
@@ -91,21 +90,6 @@ JobResult mpirun(int ranks, const std::string& par, const path& dir) {
   return result;
 }
 
-// The transcript with the numbers of the timing lines (minutes and the percentage) masked
-// whole: a run that crosses a second of the clock shows 100.00 % instead of 0.00 %.
-std::string masked(const std::string& out) {
-  std::istringstream in(out);
-  std::string line, result;
-  while (std::getline(in, line)) {
-    const std::size_t equals = line.find(" = ");
-    if ((line.ends_with(" minutes") || line.ends_with("%")) && equals != std::string::npos) {
-      line = line.substr(0, equals + 3) + "#";
-    }
-    result += line + "\n";
-  }
-  return result;
-}
-
 std::string described(const JobResult& r) {
   return "exit " + std::to_string(r.exit_code) + (r.hung ? " (hung, killed)" : "") +
          "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
@@ -147,7 +131,7 @@ class Mpirun : public testing::Test {
 
   // Runs PAR alone and then with each rank count of RANKS; every run must give bitwise the
   // volume and the info file of the run alone, and rank 0's transcript must be the single one
-  // (timing digits aside) when SAME_TRANSCRIPT.
+  // (timing numbers aside) when SAME_TRANSCRIPT.
   void expect_same_as_alone(const path& dir, const std::string& par, const std::string& output,
                             std::vector<int> ranks, bool same_transcript = true) {
     const e2e::RunResult alone_run = e2e::run("rav_vuzav", {par}, dir);
@@ -165,7 +149,7 @@ class Mpirun : public testing::Test {
       EXPECT_EQ(got.info, alone.info);
       EXPECT_EQ(job.out.find("[rank"), std::string::npos) << job.out;
       if (same_transcript) {
-        EXPECT_EQ(masked(got.out), masked(alone.out));
+        EXPECT_EQ(e2e::timing_masked(got.out), e2e::timing_masked(alone.out));
       }
     }
   }
