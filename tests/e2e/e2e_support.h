@@ -1,12 +1,9 @@
-// Whole runs of the programs for the end-to-end tests: running a program in a directory,
-// writing synthetic scans, editing parameter files and reading volumes.
+// Helpers of the end-to-end tests, which run the programs (../support/process.h) in a scratch
+// directory (../support/files.h): editing parameter files, reading volumes, and transcripts with
+// their timing masked.
 #pragma once
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,62 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "../support/files.h"
+#include "../support/process.h"
+
 namespace e2e {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  std::string out;
-  int exit_code = -1;
-};
-
-// Runs PROGRAM (a file of the build directory) with ARGS in directory DIR and collects its
-// standard output; standard error goes to /dev/null.
-inline RunResult run(const std::string& program, const std::vector<std::string>& args,
-                     const fs::path& dir) {
-  int pipe_fds[2];
-  if (::pipe(pipe_fds) != 0) return {};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(pipe_fds[1], STDOUT_FILENO);
-    ::close(pipe_fds[0]);
-    ::close(pipe_fds[1]);
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    std::string path = std::string(RAV_BINARY_DIR) + "/" + program;
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv{path.data()};
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(path.c_str(), argv.data());
-    ::_exit(127);
-  }
-  ::close(pipe_fds[1]);
-  RunResult result;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, n);
-  ::close(pipe_fds[0]);
-  int wait_status = 0;
-  ::waitpid(pid, &wait_status, 0);
-  result.exit_code =
-      WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  return result;
-}
-
-// A fresh directory under the temporary directory, named after the running test.
-inline fs::path test_directory(const std::string& name) {
-  fs::path dir = fs::temp_directory_path() / ("rav_e2e_" + std::to_string(::getpid()) + "_" + name);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
-
-inline std::string read_text(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::read_text;
 
 inline void write_text(const fs::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using e2e::RunResult;
+using test_support::RunResult;
 
 const std::string kBanner =
     " \n"
@@ -34,20 +33,15 @@ std::string closing(const std::string& output_file) {
 
 class Entry : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("rav_entry_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = test_support::test_directory("rav_entry"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string write(const std::string& name, const std::string& content) {
-    std::ofstream(dir_ / name, std::ios::binary) << content;
+    e2e::write_text(dir_ / name, content);
     return name;
   }
   RunResult run(const std::vector<std::string>& args) {
-    return e2e::run("rav_vuzav", args, dir_);
+    return test_support::run(test_support::kVuzav, args, {.dir = dir_});
   }
 
   fs::path dir_;

@@ -10,6 +10,7 @@
 namespace {
 
 using e2e::fs::path;
+using test_support::RunResult;
 
 // Sets an environment variable for the life of the object (unsets it for an empty value).
 class ScopedEnv {
@@ -41,12 +42,12 @@ class ScopedEnv {
 class Graphics : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = e2e::test_directory(testing::UnitTest::GetInstance()->current_test_info()->name());
-    const e2e::RunResult written =
-        e2e::run("rav_phantom",
-                 {"--bins", "64", "--projections", "96", "--slices", "3", "--out", dir_.string(),
-                  "--relative"},
-                 dir_);
+    dir_ = test_support::test_directory("rav_e2e");
+    const RunResult written = test_support::run(
+        test_support::kPhantom,
+        {"--bins", "64", "--projections", "96", "--slices", "3", "--out", dir_.string(),
+         "--relative"},
+        {.dir = dir_});
     ASSERT_EQ(written.exit_code, 0) << written.out;
     e2e::set_parameter(dir_ / "phantom.par", "DISPLAY_GRAPHICS", "YES");
   }
@@ -57,7 +58,8 @@ class Graphics : public testing::Test {
 
 TEST_F(Graphics, PngPagesWithoutADisplay) {
   ScopedEnv no_display("DISPLAY", "");
-  const e2e::RunResult run = e2e::run("rav_vuzav", {"phantom.par", "+png"}, dir_);
+  const RunResult run =
+      test_support::run(test_support::kVuzav, {"phantom.par", "+png"}, {.dir = dir_});
   ASSERT_EQ(run.exit_code, 0) << run.out;
   EXPECT_NE(run.out.find("INFO: Graphics pages are written as PNG files"), std::string::npos);
   EXPECT_NE(run.out.find("INFO: Displaying 1st stored sinogram for pass"), std::string::npos);
@@ -75,7 +77,7 @@ TEST_F(Graphics, WindowUnderAPrivateXServer) {
   test_support::XvfbServer server;
   if (!server.start()) GTEST_SKIP() << "no Xvfb";
   ScopedEnv display("DISPLAY", server.display());
-  const e2e::RunResult run = e2e::run("rav_vuzav", {"phantom.par"}, dir_);
+  const RunResult run = test_support::run(test_support::kVuzav, {"phantom.par"}, {.dir = dir_});
   server.stop();
   ASSERT_EQ(run.exit_code, 0) << run.out;
   EXPECT_EQ(run.out.find("WARNING"), std::string::npos) << run.out;

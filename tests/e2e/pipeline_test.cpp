@@ -11,6 +11,7 @@
 namespace {
 
 using e2e::fs::path;
+using test_support::RunResult;
 
 struct Scan {
   path dir;
@@ -21,7 +22,7 @@ struct Scan {
 class Pipeline : public testing::Test {
  protected:
   void SetUp() override {
-    root_ = e2e::test_directory(testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = test_support::test_directory("rav_e2e");
   }
   void TearDown() override { e2e::fs::remove_all(root_); }
 
@@ -30,13 +31,13 @@ class Pipeline : public testing::Test {
   Scan scan(const std::string& name, std::vector<std::string> options) {
     Scan s{root_ / name};
     options.insert(options.end(), {"--out", s.dir.string(), "--relative"});
-    const e2e::RunResult written = e2e::run("rav_phantom", options, root_);
+    const RunResult written = test_support::run(test_support::kPhantom, options, {.dir = root_});
     EXPECT_EQ(written.exit_code, 0) << written.out;
     return s;
   }
 
-  e2e::RunResult reconstruct(const Scan& s, const std::string& par = "phantom.par") {
-    return e2e::run("rav_vuzav", {par}, s.dir);
+  RunResult reconstruct(const Scan& s, const std::string& par = "phantom.par") {
+    return test_support::run(test_support::kVuzav, {par}, {.dir = s.dir});
   }
 
   path root_;
@@ -64,7 +65,7 @@ TEST_F(Pipeline, EveryMethodMatchesThePhantomInAUniformRegion) {
     SCOPED_TRACE("OVERSAMPLING_FACTOR " + method);
     const Scan s = scan("m" + method, {"--bins", "128", "--projections", "180", "--slices", "3",
                                        "--oversampling", method});
-    const e2e::RunResult run = reconstruct(s);
+    const RunResult run = reconstruct(s);
     ASSERT_EQ(run.exit_code, 0) << run.out;
     const std::vector<float> volume = e2e::read_floats(s.volume());
     ASSERT_EQ(e2e::fs::file_size(s.volume()), 128u * 128u * 4u * 3u);
@@ -91,7 +92,7 @@ TEST_F(Pipeline, OneTwoAndFourSliceGroupsGiveTheSameVolume) {
     ASSERT_EQ(reconstruct(s).exit_code, 0);
     const std::vector<float> single = e2e::read_floats(s.volume());
     e2e::set_parameter(s.par(), "CACHE_KILOBYTES", "4096");
-    const e2e::RunResult grouped = reconstruct(s);
+    const RunResult grouped = reconstruct(s);
     ASSERT_EQ(grouped.exit_code, 0);
     EXPECT_NE(grouped.out.find("INFO: Two slices will be reconstructed together"),
               std::string::npos);
@@ -106,7 +107,7 @@ TEST_F(Pipeline, SeveralPassesGiveTheVolumeOfOnePass) {
   ASSERT_EQ(reconstruct(s).exit_code, 0);
   const std::vector<float> one_pass = e2e::read_floats(s.volume());
   e2e::set_parameter(s.par(), "SINOGRAM_MEGABYTES", "1");
-  const e2e::RunResult run = reconstruct(s);
+  const RunResult run = reconstruct(s);
   ASSERT_EQ(run.exit_code, 0) << run.out;
   EXPECT_NE(run.out.find("INFO: Pass  3  of  3  passes"), std::string::npos) << run.out;
   EXPECT_EQ(one_pass, e2e::read_floats(s.volume()));
@@ -118,7 +119,7 @@ TEST_F(Pipeline, HorizontalAxisGivesTheVolumeOfTheVerticalOne) {
   options.push_back("--horizontal");
   const Scan horizontal = scan("horizontal", options);
   ASSERT_EQ(reconstruct(vertical).exit_code, 0);
-  const e2e::RunResult run = reconstruct(horizontal);
+  const RunResult run = reconstruct(horizontal);
   ASSERT_EQ(run.exit_code, 0) << run.out;
   EXPECT_EQ(e2e::read_floats(vertical.volume()), e2e::read_floats(horizontal.volume()));
   EXPECT_EQ(e2e::read_text(vertical.dir / "recon.raw.info"),
@@ -128,7 +129,7 @@ TEST_F(Pipeline, HorizontalAxisGivesTheVolumeOfTheVerticalOne) {
 TEST_F(Pipeline, ChangingFlatFieldSeriesIsInterpolated) {
   const Scan s = scan("flats", {"--bins", "128", "--projections", "180", "--slices", "2",
                                 "--flat-series", "4"});
-  const e2e::RunResult run = reconstruct(s);
+  const RunResult run = reconstruct(s);
   ASSERT_EQ(run.exit_code, 0) << run.out;
   const std::vector<double> got = centre_means(e2e::read_floats(s.volume()), 128, 8);
   const std::vector<double> truth = centre_means(e2e::read_floats(s.dir / "truth.raw"), 128, 8);
@@ -142,7 +143,7 @@ TEST_F(Pipeline, StoredSinogramsGiveTheDirectVolume) {
     options.insert(options.end(), {"--oversampling", method});
     const Scan s = scan("stored" + method, options);
     e2e::set_parameter(s.par(), "OUTPUT_SINOGRAMS", "YES");
-    const e2e::RunResult direct = reconstruct(s);
+    const RunResult direct = reconstruct(s);
     ASSERT_EQ(direct.exit_code, 0) << direct.out;
     EXPECT_NE(direct.out.find("first_slice, last_slice =    1   5\n"), std::string::npos);
     const std::vector<float> expected = e2e::read_floats(s.volume());
@@ -157,7 +158,7 @@ TEST_F(Pipeline, StoredSinogramsGiveTheDirectVolume) {
                     "ROTATION_AXIS_POSITION = 32\nOVERSAMPLING_FACTOR = " + method + "\n"
                     "OUTPUT_FILE = stored.raw\n"
                     "START_VOXEL_1 = 1\nEND_VOXEL_1 = 64\nSTART_VOXEL_2 = 1\nEND_VOXEL_2 = 64\n");
-    const e2e::RunResult stored = reconstruct(s, "sino.par");
+    const RunResult stored = reconstruct(s, "sino.par");
     ASSERT_EQ(stored.exit_code, 0) << stored.out;
     EXPECT_NE(stored.out.find("INFO: Reconstructing directly from sinograms"), std::string::npos);
     EXPECT_EQ(expected, e2e::read_floats(s.dir / "stored.raw"));
@@ -169,7 +170,7 @@ TEST_F(Pipeline, StoredSinogramsGiveTheDirectVolume) {
 
 TEST_F(Pipeline, TranscriptMatchesTheGoldenFile) {
   const Scan s = scan("golden", kSmall);
-  const e2e::RunResult run = reconstruct(s);
+  const RunResult run = reconstruct(s);
   ASSERT_EQ(run.exit_code, 0);
   EXPECT_EQ(e2e::timing_masked(run.out),
             e2e::read_text(path(RAV_SOURCE_DIR) / "tests/e2e/golden/small_linear.txt"));
@@ -185,7 +186,7 @@ TEST_F(Pipeline, OlderLongerOutputFileIsCutToTheNewVolume) {
 TEST_F(Pipeline, UnwritableRecordEndsTheRunWithAnError) {
   const Scan s = scan("full", kSmall);
   e2e::set_parameter(s.par(), "OUTPUT_FILE", "/dev/full");
-  const e2e::RunResult run = reconstruct(s);
+  const RunResult run = reconstruct(s);
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_NE(run.out.find("ERROR: "), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("FINISHED"), std::string::npos);
@@ -196,7 +197,7 @@ TEST_F(Pipeline, DeadPixelsAreRaisedBeforeTheLogarithm) {
   // A background far above every projection makes each corrected value negative.
   e2e::set_parameter(s.par(), "BACKGROUND_FILE", "flat.zlf");
   e2e::set_parameter(s.par(), "CORRECT_FLATFIELD", "NO");
-  const e2e::RunResult run = reconstruct(s);
+  const RunResult run = reconstruct(s);
   ASSERT_EQ(run.exit_code, 0) << run.out;
   EXPECT_NE(run.out.find("WARNING: 30720 corrected values were not above 1e-06 and were raised "
                          "to it before the logarithm"),
@@ -214,7 +215,7 @@ TEST_F(Pipeline, UnusableProjectionGivesAZeroRowNotItsNeighbour) {
   bytes.replace(type, 13, "ComplexNumber");
   e2e::write_text(s.dir / "proj_0007.zlf", bytes);
   e2e::set_parameter(s.par(), "OUTPUT_SINOGRAMS", "YES");
-  const e2e::RunResult run = reconstruct(s);
+  const RunResult run = reconstruct(s);
   ASSERT_EQ(run.exit_code, 0) << run.out;
   EXPECT_NE(run.out.find("WARNING: Problem inputting from\n         proj_0007.zlf\n"),
             std::string::npos)
@@ -233,7 +234,7 @@ TEST_F(Pipeline, SeriesReadsExactlyItsProjections) {
   e2e::set_parameter(s.par(), "FILE_INTERVAL", "2");
   e2e::set_parameter(s.par(), "ANGLE_BETWEEN_PROJECTIONS", "3.75");
   e2e::fs::remove(s.dir / "proj_0095.zlf");
-  const e2e::RunResult run = reconstruct(s);
+  const RunResult run = reconstruct(s);
   EXPECT_EQ(run.exit_code, 0) << run.out;
   EXPECT_EQ(run.out.find("WARNING"), std::string::npos) << run.out;
 }
@@ -264,7 +265,7 @@ TEST_F(Pipeline, UnusableParametersAreRefusedBeforeAnythingIsWritten) {
     SCOPED_TRACE(c.keyword);
     e2e::write_text(s.par(), original);
     e2e::set_parameter(s.par(), c.keyword, c.value);
-    const e2e::RunResult run = reconstruct(s);
+    const RunResult run = reconstruct(s);
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_NE(run.out.find("Entered RAV_RECONSTRUCTION\n" + c.message + "\n"), std::string::npos)
         << run.out;

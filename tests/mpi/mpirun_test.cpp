@@ -2,9 +2,6 @@
 // and the info file of the single-process run, rank 0 alone speaks for the run, and a failing
 // rank ends the job. Skipped when the program was built without MPI.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,16 +13,7 @@
 namespace {
 
 using e2e::fs::path;
-
-// Runs that have not ended by then are taken for hung: the job is killed and the test fails.
-constexpr auto kHangLimit = std::chrono::seconds(120);
-
-struct JobResult {
-  std::string out;  // standard output of mpirun: the lines of all ranks
-  std::string err;  // standard error (mpirun's own notices)
-  int exit_code = -1;
-  bool hung = false;
-};
+using test_support::RunResult;
 
 #ifdef RAV_HAVE_MPI
 constexpr const char* kMpiexec = RAV_MPIEXEC;
@@ -33,64 +21,26 @@ constexpr const char* kMpiexec = RAV_MPIEXEC;
 constexpr const char* kMpiexec = "";
 #endif
 
-// Runs `mpirun --oversubscribe -np RANKS rav_vuzav PAR` in DIR.
-JobResult mpirun(int ranks, const std::string& par, const path& dir) {
-  int out_pipe[2];
-  if (::pipe(out_pipe) != 0) return {};
-  const path err_file = dir / ("mpirun_" + std::to_string(ranks) + ".err");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setpgid(0, 0);  // the whole job can be killed at once
-    ::dup2(out_pipe[1], STDOUT_FILENO);
-    ::close(out_pipe[0]);
-    ::close(out_pipe[1]);
-    if (std::FILE* err = std::fopen(err_file.c_str(), "w")) ::dup2(fileno(err), STDERR_FILENO);
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    // Tests and CI run as root, which mpirun refuses unless told.
-    ::setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
-    ::setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
-    // Open MPI does not free everything it allocates: leak checking of the sanitizer build
-    // would fail every rank at its end (its own leaks are checked in the single-process tests).
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::string options = asan != nullptr ? std::string(asan) + ":" : std::string();
-    ::setenv("ASAN_OPTIONS", (options + "detect_leaks=0").c_str(), 1);
-    std::string program = std::string(RAV_BINARY_DIR) + "/rav_vuzav";
-    std::vector<std::string> args = {kMpiexec, "--oversubscribe", "-np", std::to_string(ranks),
-                                     program, par};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(kMpiexec, argv.data());
-    ::_exit(127);
-  }
-  ::close(out_pipe[1]);
-  JobResult result;
-  const auto deadline = std::chrono::steady_clock::now() + kHangLimit;
-  char buffer[4096];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.hung = true;
-      ::kill(-pid, SIGKILL);
-      break;
-    }
-    pollfd fd{out_pipe[0], POLLIN, 0};
-    if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
-    const ssize_t n = ::read(out_pipe[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    result.out.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(out_pipe[0]);
-  int wait_status = 0;
-  ::waitpid(pid, &wait_status, 0);
-  result.exit_code =
-      WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  result.err = e2e::read_text(err_file);
-  return result;
+// Runs `mpirun --oversubscribe -np RANKS rav_vuzav PAR` in DIR. Runs that have not ended after
+// two minutes are taken for hung: the job is killed and the test fails.
+RunResult mpirun(int ranks, const std::string& par, const path& dir) {
+  // Open MPI does not free everything it allocates: leak checking of the sanitizer build would
+  // fail every rank at its end (its own leaks are checked in the single-process tests).
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  const std::string asan_options = (asan != nullptr ? std::string(asan) + ":" : std::string()) +
+                                   "detect_leaks=0";
+  return test_support::run(
+      kMpiexec, {"--oversubscribe", "-np", std::to_string(ranks), test_support::kVuzav, par},
+      {.dir = dir,
+       // Tests and CI run as root, which mpirun refuses unless told.
+       .env = {{"OMPI_ALLOW_RUN_AS_ROOT", "1"},
+               {"OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1"},
+               {"ASAN_OPTIONS", asan_options}},
+       .time_limit = std::chrono::seconds(120)});
 }
 
-std::string described(const JobResult& r) {
+// What a job ended with and wrote, for failure messages.
+std::string described(const RunResult& r) {
   return "exit " + std::to_string(r.exit_code) + (r.hung ? " (hung, killed)" : "") +
          "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
 }
@@ -102,8 +52,7 @@ class Mpirun : public testing::Test {
     GTEST_SKIP() << "built without MPI";
 #endif
     if (::access(kMpiexec, X_OK) != 0) GTEST_SKIP() << "no " << kMpiexec;
-    root_ = e2e::test_directory(
-        std::string("mpi_") + testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = test_support::test_directory("rav_e2e_mpi");
   }
   void TearDown() override {
     if (!root_.empty()) e2e::fs::remove_all(root_);
@@ -112,7 +61,7 @@ class Mpirun : public testing::Test {
   path scan(const std::string& name, std::vector<std::string> options) {
     const path dir = root_ / name;
     options.insert(options.end(), {"--out", dir.string(), "--relative"});
-    const e2e::RunResult written = e2e::run("rav_phantom", options, root_);
+    const RunResult written = test_support::run(test_support::kPhantom, options, {.dir = root_});
     EXPECT_EQ(written.exit_code, 0) << written.out;
     return dir;
   }
@@ -134,13 +83,13 @@ class Mpirun : public testing::Test {
   // (timing numbers aside) when SAME_TRANSCRIPT.
   void expect_same_as_alone(const path& dir, const std::string& par, const std::string& output,
                             std::vector<int> ranks, bool same_transcript = true) {
-    const e2e::RunResult alone_run = e2e::run("rav_vuzav", {par}, dir);
+    const RunResult alone_run = test_support::run(test_support::kVuzav, {par}, {.dir = dir});
     ASSERT_EQ(alone_run.exit_code, 0) << alone_run.out;
     const Outcome alone = take(dir, output, alone_run.out);
     ASSERT_FALSE(alone.volume.empty());
     for (int n : ranks) {
       SCOPED_TRACE(std::to_string(n) + " ranks");
-      const JobResult job = mpirun(n, par, dir);
+      const RunResult job = mpirun(n, par, dir);
       ASSERT_EQ(job.exit_code, 0) << described(job);
       const std::uintmax_t bytes = e2e::fs::file_size(dir / output);
       const Outcome got = take(dir, output, job.out);
@@ -190,7 +139,7 @@ TEST_F(Mpirun, SeveralPassesPerRankGiveTheVolumeOfOneProcess) {
   const path dir = scan("passes", {"--bins", "128", "--projections", "512", "--slices", "9",
                                    "--sinogram-mb", "1"});
   expect_same_as_alone(dir, "phantom.par", "recon.raw", {2, 3}, false);
-  const JobResult job = mpirun(2, "phantom.par", dir);
+  const RunResult job = mpirun(2, "phantom.par", dir);
   EXPECT_NE(job.out.find("INFO: Pass  2  of  2  passes"), std::string::npos) << job.out;
   EXPECT_EQ(job.out.find("of  3  passes"), std::string::npos) << job.out;
 }
@@ -206,7 +155,7 @@ TEST_F(Mpirun, OversamplingAndAHorizontalAxisGiveTheVolumeOfOneProcess) {
 TEST_F(Mpirun, StoredSinogramsGiveTheVolumeOfOneProcess) {
   const path dir = scan("stored", with(kSmall, {"--slices", "5"}));
   e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
-  ASSERT_EQ(e2e::run("rav_vuzav", {"phantom.par"}, dir).exit_code, 0);
+  ASSERT_EQ(test_support::run(test_support::kVuzav, {"phantom.par"}, {.dir = dir}).exit_code, 0);
   for (const std::string method : {"0", "2"}) {
     SCOPED_TRACE("OVERSAMPLING_FACTOR " + method);
     e2e::write_text(dir / "sino.par", sinogram_parameters(1, 5, method));
@@ -219,7 +168,7 @@ TEST_F(Mpirun, MoreRanksThanSlicesLeaveTheSpareRanksIdle) {
   expect_same_as_alone(dir, "phantom.par", "recon.raw", {3});
   // One stored sinogram for three ranks.
   e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
-  ASSERT_EQ(e2e::run("rav_vuzav", {"phantom.par"}, dir).exit_code, 0);
+  ASSERT_EQ(test_support::run(test_support::kVuzav, {"phantom.par"}, {.dir = dir}).exit_code, 0);
   e2e::write_text(dir / "sino.par", sinogram_parameters(2, 2, "1"));
   expect_same_as_alone(dir, "sino.par", "stored.raw", {3});
 }
@@ -227,7 +176,7 @@ TEST_F(Mpirun, MoreRanksThanSlicesLeaveTheSpareRanksIdle) {
 TEST_F(Mpirun, AnOlderLongerOutputFileIsCutOnce) {
   const path dir = scan("cut", with(kSmall, {"--slices", "5"}));
   e2e::write_text(dir / "recon.raw", std::string(1 << 20, 'x'));
-  const JobResult job = mpirun(3, "phantom.par", dir);
+  const RunResult job = mpirun(3, "phantom.par", dir);
   ASSERT_EQ(job.exit_code, 0) << described(job);
   EXPECT_EQ(e2e::fs::file_size(dir / "recon.raw"), 64u * 64u * 4u * 5u);
   for (float value : e2e::read_floats(dir / "recon.raw")) ASSERT_TRUE(std::isfinite(value));
@@ -240,7 +189,7 @@ TEST_F(Mpirun, AnUnreadableFlatFieldOnOneSlabEndsTheJob) {
   const std::string flat = e2e::read_text(dir / "flat.zlf");
   const std::size_t header = flat.size() - 64u * 5u * 2u;
   e2e::write_text(dir / "flat.zlf", flat.substr(0, header + 64u * 3u * 2u));
-  const JobResult job = mpirun(2, "phantom.par", dir);
+  const RunResult job = mpirun(2, "phantom.par", dir);
   EXPECT_FALSE(job.hung) << described(job);
   EXPECT_NE(job.exit_code, 0) << described(job);
   EXPECT_NE(job.out.find("[rank 1] ERROR: Problem inputting flat-field\n[rank 1] flat.zlf\n"),
@@ -254,10 +203,10 @@ TEST_F(Mpirun, AFailedRankShowsItsStatusReportAndFailsTheRun) {
   // end of the process); the others finish, and the run fails with that rank's report.
   const path dir = scan("missing", with(kSmall, {"--slices", "5"}));
   e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
-  ASSERT_EQ(e2e::run("rav_vuzav", {"phantom.par"}, dir).exit_code, 0);
+  ASSERT_EQ(test_support::run(test_support::kVuzav, {"phantom.par"}, {.dir = dir}).exit_code, 0);
   e2e::fs::remove(dir / "sino_0005.zlf");
   e2e::write_text(dir / "sino.par", sinogram_parameters(1, 5, "0"));
-  const JobResult job = mpirun(3, "sino.par", dir);
+  const RunResult job = mpirun(3, "sino.par", dir);
   EXPECT_FALSE(job.hung) << described(job);
   EXPECT_NE(job.exit_code, 0) << described(job);
   EXPECT_NE(job.out.find("ERROR: The run failed on rank 2; its messages are marked \"[rank 2]\""),
@@ -275,7 +224,7 @@ TEST_F(Mpirun, AFailedRankShowsItsStatusReportAndFailsTheRun) {
 TEST_F(Mpirun, RefusedParametersStopEveryRank) {
   const path dir = scan("refused", with(kSmall, {"--slices", "3"}));
   e2e::set_parameter(dir / "phantom.par", "END_VOXEL_2", "0");
-  const JobResult job = mpirun(2, "phantom.par", dir);
+  const RunResult job = mpirun(2, "phantom.par", dir);
   EXPECT_FALSE(job.hung) << described(job);
   EXPECT_NE(job.exit_code, 0) << described(job);
   EXPECT_NE(job.out.find("\nERROR: END_VOXEL_2 = 0 is below START_VOXEL_2 = 1\n"),

@@ -1,11 +1,11 @@
 // Parameter files: header check, comments and blank lines, reporting of bad values, missing files.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "../support/files.h"
 #include "rav.h"
 #include "ut.h"
 
@@ -15,12 +15,7 @@ namespace fs = std::filesystem;
 
 class ParameterFile : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("rav_parameters_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = test_support::test_directory("rav_parameters"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string write(const std::string& content, const std::string& name = "run.par") {

@@ -13,20 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "run.h"
+#include "../support/files.h"
+#include "../support/process.h"
 
 namespace rav_survey {
 
 namespace fs = std::filesystem;
+using test_support::kPhantom;
+using test_support::kVuzav;
+using test_support::RunResult;
 
 class Survey : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("rav_survey_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = test_support::test_directory("rav_survey");
     ::chmod(dir_.c_str(), 0777);
   }
   void TearDown() override {
@@ -44,21 +44,23 @@ class Survey : public testing::Test {
     std::ofstream(dir_ / name, std::ios::binary) << content;
     ::chmod((dir_ / name).c_str(), 0666);
   }
-  std::string read(const std::string& name) const { return rav_run::read_file(dir_ / name); }
+  std::string read(const std::string& name) const { return test_support::read_text(dir_ / name); }
 
-  rav_run::Result vuzav(const std::vector<std::string>& args, bool unprivileged = false,
-                        std::uint64_t address_space = 0) const {
-    return rav_run::run(rav_run::kVuzav, args, {dir_, unprivileged, address_space, {}, 0});
+  RunResult vuzav(const std::vector<std::string>& args, bool unprivileged = false,
+                  std::uint64_t address_space = 0) const {
+    return test_support::run(
+        kVuzav, args, {.dir = dir_, .unprivileged = unprivileged, .address_space = address_space});
   }
   // The program on parameter file PAR with a tmpfs of BYTES mounted on the (empty) directory
   // SUBDIR for it alone. The mount ends with the program, so what it left there is listed
   // after its output, one name a line after a line "LISTING".
-  rav_run::Result vuzav_small_fs(const std::string& par, const std::string& subdir,
-                                 std::uint64_t bytes) const {
+  RunResult vuzav_small_fs(const std::string& par, const std::string& subdir,
+                           std::uint64_t bytes) const {
     fs::create_directories(path(subdir));
-    const std::string script = rav_run::kVuzav + " " + par + "; code=$?; echo LISTING; ls " +
-                               subdir + "; exit $code";
-    return rav_run::run("/bin/sh", {"-c", script}, {dir_, false, 0, path(subdir), bytes});
+    const std::string script =
+        kVuzav + " " + par + "; code=$?; echo LISTING; ls " + subdir + "; exit $code";
+    return test_support::run("/bin/sh", {"-c", script},
+                             {.dir = dir_, .small_fs = path(subdir), .small_fs_bytes = bytes});
   }
 
   // A tiny scan written by rav_phantom into the scratch directory: 16 x 4 pixel projections
@@ -78,7 +80,7 @@ class Survey : public testing::Test {
     std::vector<std::string> args = {"--out", dir.string(), "--bins", "16", "--projections",
                                      "12", "--slices", "4", "--subsamples", "1", "--relative"};
     args.insert(args.end(), extra.begin(), extra.end());
-    const rav_run::Result made = rav_run::run(rav_run::kPhantom, args, {});
+    const RunResult made = test_support::run(kPhantom, args);
     ASSERT_EQ(made.exit_code, 0) << made.out << made.err;
     for (const auto& entry : fs::directory_iterator(dir)) ::chmod(entry.path().c_str(), 0666);
   }
@@ -165,10 +167,24 @@ class Survey : public testing::Test {
 };
 
 // No sanitizer report and no crash: what every case asks besides its own expectations.
-inline void expect_clean_end(const rav_run::Result& r) {
+inline void expect_clean_end(const RunResult& r) {
   EXPECT_LT(r.exit_code, 128) << "ended by a signal\n" << r.out << r.err;
   EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
+}
+
+// Lines of TEXT that begin with PREFIX.
+inline std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> found;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    if (line.rfind(prefix, 0) == 0) found.push_back(line);
+    start = end + 1;
+  }
+  return found;
 }
 
 }  // namespace rav_survey

@@ -20,19 +20,19 @@
 namespace {
 
 namespace fs = std::filesystem;
-using rav_run::lines_starting;
+using rav_survey::lines_starting;
 using rav_survey::expect_clean_end;
 
 class ImageSurvey : public rav_survey::Survey {
  protected:
-  rav_run::Result run_scan(bool unprivileged = false) const {
-    const rav_run::Result r = vuzav({"phantom.par"}, unprivileged);
+  test_support::RunResult run_scan(bool unprivileged = false) const {
+    const test_support::RunResult r = vuzav({"phantom.par"}, unprivileged);
     expect_clean_end(r);
     return r;
   }
 
   // The run went on without projection NAME: reported, counted as zero, volume complete.
-  void expect_projection_skipped(const rav_run::Result& r, const std::string& name,
+  void expect_projection_skipped(const test_support::RunResult& r, const std::string& name,
                                  int bins = 16) const {
     EXPECT_EQ(r.exit_code, 0) << r.out;
     EXPECT_NE(r.out.find("WARNING: Problem inputting from\n         " + name + "\n"),
@@ -43,7 +43,7 @@ class ImageSurvey : public rav_survey::Survey {
   }
 
   // The run stopped with an ERROR line for the reference image NAME; no complete volume.
-  void expect_reference_refused(const rav_run::Result& r, const std::string& message,
+  void expect_reference_refused(const test_support::RunResult& r, const std::string& message,
                                 const std::string& name) const {
     EXPECT_EQ(r.exit_code, 1) << r.out;
     EXPECT_NE(r.out.find(message + "\n" + name + "\n"), std::string::npos) << r.out;
@@ -58,7 +58,7 @@ TEST_F(ImageSurvey, MissingOrUnreadableProjectionEndsTheRun) {
   ASSERT_TRUE(fs::exists(path("recon.raw.info")));
 
   fs::remove(path("proj_0004.zlf"));
-  rav_run::Result r = run_scan();
+  test_support::RunResult r = run_scan();
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("WARNING: Problem inputting from\n         proj_0004.zlf\n"),
             std::string::npos)
@@ -102,7 +102,7 @@ TEST_F(ImageSurvey, MissingUnreadableEmptyOrDirectoryBackgroundAndFlatField) {
 TEST_F(ImageSurvey, EmptyTruncatedOrDirectoryProjectionIsSkipped) {
   make_scan();
   write("proj_0002.zlf", "");
-  rav_run::Result r = run_scan();
+  test_support::RunResult r = run_scan();
   EXPECT_NE(r.out.find("WARNING: Error in reading start of header: image not input"),
             std::string::npos);
   expect_projection_skipped(r, "proj_0002.zlf");
@@ -137,7 +137,7 @@ TEST_F(ImageSurvey, AbsurdDimensions) {
   // Dim_1 of 2^31 - 1: rows of 2^31 - 1 pixels are not in the file.
   make_scan();
   set_header("proj_0005.zlf", "Dim_1", "2147483647");
-  rav_run::Result r = run_scan();
+  test_support::RunResult r = run_scan();
   EXPECT_NE(r.out.find("WARNING: 128 bytes input instead of 1024 requested"), std::string::npos);
   expect_projection_skipped(r, "proj_0005.zlf");
 
@@ -176,7 +176,7 @@ TEST_F(ImageSurvey, WrongSizeKeyword) {
       std::snprintf(name, sizeof name, "proj_%04d.zlf", j);
       set_header(name, "Size", value);
     }
-    const rav_run::Result r = run_scan();
+    const test_support::RunResult r = run_scan();
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(floats("recon.raw"), reference);
   }
@@ -184,7 +184,7 @@ TEST_F(ImageSurvey, WrongSizeKeyword) {
   make_scan();
   set_header("proj_0003.zlf", "Image", "2");
   set_header("proj_0003.zlf", "Size", "128");
-  rav_run::Result r = run_scan();
+  test_support::RunResult r = run_scan();
   EXPECT_NE(r.out.find("INFO: \"Image\" number        2 has been found, continuing search ..."),
             std::string::npos)
       << r.out;
@@ -204,7 +204,7 @@ TEST_F(ImageSurvey, DataTypesAndByteOrdersThatLie) {
     SCOPED_TRACE(type);
     make_scan();
     set_header("proj_0006.zlf", "DataType", type);
-    const rav_run::Result r = run_scan();
+    const test_support::RunResult r = run_scan();
     EXPECT_NE(r.out.find("WARNING: 128 bytes input instead of 256 requested"), std::string::npos)
         << r.out;
     expect_projection_skipped(r, "proj_0006.zlf");
@@ -212,7 +212,7 @@ TEST_F(ImageSurvey, DataTypesAndByteOrdersThatLie) {
   // Types and compressions the reader does not know.
   make_scan();
   set_header("proj_0006.zlf", "DataType", "Complex");
-  rav_run::Result r = run_scan();
+  test_support::RunResult r = run_scan();
   EXPECT_NE(r.out.find("WARNING: The image data in this file has been written using an "
                        "unsupported\n         data type. It cannot be input.\n"),
             std::string::npos);
@@ -276,7 +276,7 @@ TEST_F(ImageSurvey, NanAndInfinityPixels) {
     make_scan({"--float"});
     set_float_pixel(c.file, 20, c.value);
     if (!c.logarithm) set_parameter("TAKE_LOGARITHM", "NO");
-    const rav_run::Result r = run_scan();
+    const test_support::RunResult r = run_scan();
     EXPECT_EQ(r.exit_code, 0) << r.out;
     EXPECT_NE(r.out.find(c.warning), std::string::npos) << r.out;
     expect_complete_volume();
@@ -301,7 +301,7 @@ TEST_F(ImageSurvey, ProjectionsOfTheWrongSize) {
 
   // Wider and taller: the region the parameters name is read from it, without a message.
   replace_projection({"--bins", "64", "--slices", "8"});
-  rav_run::Result r = run_scan();
+  test_support::RunResult r = run_scan();
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_TRUE(lines_starting(r.out, "WARNING: ").empty()) << r.out;
   expect_complete_volume(32);
@@ -335,7 +335,7 @@ TEST_F(ImageSurvey, StoredSinograms) {
                             -std::numeric_limits<float>::infinity()}) {
     prepare();
     set_float_pixel("sino_0002.zlf", 30, value);
-    const rav_run::Result r = vuzav({"sino.par"});
+    const test_support::RunResult r = vuzav({"sino.par"});
     expect_clean_end(r);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("WARNING: 1 values of sino_0002.zlf were not finite (infinite or NaN) "
@@ -351,7 +351,7 @@ TEST_F(ImageSurvey, StoredSinograms) {
   // A missing one ends the run; no volume is described as complete.
   prepare();
   fs::remove(path("sino_0003.zlf"));
-  const rav_run::Result r = vuzav({"sino.par"});
+  const test_support::RunResult r = vuzav({"sino.par"});
   expect_clean_end(r);
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("Failed to open file"), std::string::npos) << r.out;

@@ -15,14 +15,14 @@
 
 namespace {
 
-using rav_run::lines_starting;
+using rav_survey::lines_starting;
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
 
 class MemorySurvey : public rav_survey::Survey {
  protected:
   void SetUp() override {
-    if (rav_run::kSanitized) GTEST_SKIP() << "address-space limits need a Release build";
+    if (test_support::kSanitized) GTEST_SKIP() << "address-space limits need a Release build";
     Survey::SetUp();
     make_scan();
     // Plenty of sinogram memory and no background or flat field unless a case asks.
@@ -35,7 +35,7 @@ class MemorySurvey : public rav_survey::Survey {
   void expect_allocation_failure(const std::vector<std::pair<std::string, std::string>>& values,
                                  std::uint64_t limit, const std::string& message) {
     for (const auto& [keyword, value] : values) set_parameter(keyword, value);
-    const rav_run::Result r = vuzav({"phantom.par"}, false, limit);
+    const test_support::RunResult r = vuzav({"phantom.par"}, false, limit);
     EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
     EXPECT_EQ(lines_starting(r.out, "ERROR: "), std::vector<std::string>{message}) << r.out;
     EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1), message + "\n");
@@ -118,7 +118,7 @@ TEST_F(MemorySurvey, OversampledProjection) {
   // OVERSAMPLING_FACTOR 2^31 - 1 on 16 bins: 128 GB for the oversampled projection, even
   // without a limit.
   set_parameter("OVERSAMPLING_FACTOR", "2147483647");
-  const rav_run::Result r = vuzav({"phantom.par"});
+  const test_support::RunResult r = vuzav({"phantom.par"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(lines_starting(r.out, "ERROR: "),
             std::vector<std::string>{

@@ -11,13 +11,13 @@
 namespace {
 
 namespace fs = std::filesystem;
-using rav_run::lines_starting;
+using rav_survey::lines_starting;
 using rav_survey::expect_clean_end;
 
 class OutputSurvey : public rav_survey::Survey {};
 
 // The output file could not be opened: the drivers' three lines, exit code 1, nothing read.
-void expect_open_refused(const rav_run::Result& r, const std::string& name, int error) {
+void expect_open_refused(const test_support::RunResult& r, const std::string& name, int error) {
   expect_clean_end(r);
   EXPECT_EQ(r.exit_code, 1);
   const std::string code = std::to_string(error);
@@ -50,7 +50,7 @@ TEST_F(OutputSurvey, InfoFileCannotBeWritten) {
   make_scan();
   write("recon.raw", "");
   ::chmod(dir_.c_str(), 0555);
-  const rav_run::Result r = vuzav({"phantom.par"}, /*unprivileged=*/true);
+  const test_support::RunResult r = vuzav({"phantom.par"}, /*unprivileged=*/true);
   ::chmod(dir_.c_str(), 0777);
   expect_clean_end(r);
   EXPECT_EQ(r.exit_code, 0);
@@ -66,7 +66,7 @@ TEST_F(OutputSurvey, FullDevice) {
   ASSERT_EQ(vuzav({"phantom.par"}).exit_code, 0);  // an earlier complete volume
   fs::remove(path("recon.raw"));
   fs::create_symlink("/dev/full", path("recon.raw"));
-  const rav_run::Result r = vuzav({"phantom.par"});
+  const test_support::RunResult r = vuzav({"phantom.par"});
   expect_clean_end(r);
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(lines_starting(r.out, "ERROR: "),
@@ -84,8 +84,8 @@ TEST_F(OutputSurvey, SmallFileSystem) {
   set_parameter("OUTPUT_FILE", "small/recon.raw");
   set_parameter("END_VOXEL_1", "64");
   set_parameter("END_VOXEL_2", "64");
-  rav_run::Result r = vuzav_small_fs("phantom.par", "small", 16384);
-  if (r.exit_code == rav_run::kNoSmallFs) GTEST_SKIP() << "cannot mount a tmpfs here";
+  test_support::RunResult r = vuzav_small_fs("phantom.par", "small", 16384);
+  if (r.exit_code == test_support::kNoSmallFs) GTEST_SKIP() << "cannot mount a tmpfs here";
   expect_clean_end(r);
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(lines_starting(r.out, "ERROR: "),

@@ -10,14 +10,14 @@
 
 namespace {
 
-using rav_run::lines_starting;
+using rav_survey::lines_starting;
 using rav_survey::expect_clean_end;
 namespace fs = std::filesystem;
 
 class ParameterSurvey : public rav_survey::Survey {};
 
 // The file cannot be used; nothing was reconstructed and no output was written.
-void expect_not_found(const rav_run::Result& r) {
+void expect_not_found(const test_support::RunResult& r) {
   expect_clean_end(r);
   EXPECT_EQ(lines_starting(r.out, "ERROR: "), std::vector<std::string>{"ERROR: Parameter file not found"})
       << r.out;
@@ -46,7 +46,7 @@ TEST_F(ParameterSurvey, NotAParameterFile) {
   write("indented.par", "  " + read("phantom.par"));
   for (const char* name : {"empty.par", "proj_0001.zlf", "indented.par"}) {
     SCOPED_TRACE(name);
-    const rav_run::Result r = vuzav({name});
+    const test_support::RunResult r = vuzav({name});
     expect_clean_end(r);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_TRUE(lines_starting(r.out, "ERROR: ").empty()) << r.out;
@@ -82,7 +82,7 @@ TEST_F(ParameterSurvey, EveryKeywordGarbage) {
     for (const std::string& k : kNumericKeywords) text += k + " = " + value + "\n";
     for (const std::string& k : kOtherKeywords) text += k + " = " + value + "\n";
     write("garbage.par", text);
-    const rav_run::Result r = vuzav({"garbage.par"});
+    const test_support::RunResult r = vuzav({"garbage.par"});
     expect_clean_end(r);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out.find("Entered RAV_RECONSTRUCTION"), std::string::npos);
@@ -130,7 +130,7 @@ TEST_F(ParameterSurvey, AbsurdValues) {
     SCOPED_TRACE(c.error);
     make_scan(c.options);
     for (const auto& [keyword, value] : c.values) set_parameter(keyword, value);
-    const rav_run::Result r = vuzav({"phantom.par"});
+    const test_support::RunResult r = vuzav({"phantom.par"});
     expect_clean_end(r);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(lines_starting(r.out, "ERROR: "), std::vector<std::string>{c.error}) << r.out;
@@ -140,7 +140,7 @@ TEST_F(ParameterSurvey, AbsurdValues) {
   // little memory), and the status report says so.
   make_scan();
   set_parameter("LENGTH_OF_NUMERICAL_PART", "2147483647");
-  const rav_run::Result r = vuzav({"phantom.par"});
+  const test_support::RunResult r = vuzav({"phantom.par"});
   expect_clean_end(r);
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("Failed to open file"), std::string::npos);

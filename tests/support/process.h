@@ -1,0 +1,207 @@
+// Running the programs of the build (rav_vuzav, rav_phantom, mpirun around them) as processes:
+// standard output and standard error collected, the exit code (128 + signal when a signal ended
+// it), and what a case needs around the run: a working directory, variables of the
+// environment, another user, a smaller address space, a small file system of its own, and a
+// time limit after which a hung run is killed.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace test_support {
+
+inline const std::string kVuzav = RAV_BINARY_DIR "/rav_vuzav";
+inline const std::string kPhantom = RAV_BINARY_DIR "/rav_phantom";
+
+// Sanitizer builds reserve terabytes of address space and cannot run under a small RLIMIT_AS.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+struct RunOptions {
+  std::filesystem::path dir{};        // working directory of the program (empty: the test's)
+  std::vector<std::pair<std::string, std::string>> env{};  // variables set for the program
+  bool unprivileged = false;          // run as "nobody" when the test runs as root, so that
+                                      // file permissions apply
+  std::uint64_t address_space = 0;    // RLIMIT_AS in bytes (0: unlimited)
+  std::filesystem::path small_fs{};   // mount a tmpfs of SMALL_FS_BYTES here, seen only by the
+  std::uint64_t small_fs_bytes = 0;   // program (a mount namespace of its own)
+  // A run still going after this long is taken for hung: the program and everything it
+  // started (its process group) are killed, so that a hang fails the test instead of stopping
+  // the suite.
+  std::chrono::seconds time_limit{600};
+};
+
+// Exit codes of the child when it could not be set up: the small file system (no privilege),
+// anything else (directory, limit, user), the program not started.
+constexpr int kNoSmallFs = 125;
+constexpr int kNoSetUp = 126;
+constexpr int kNoExec = 127;
+
+struct RunResult {
+  std::string out;
+  std::string err;
+  int exit_code = -1;
+  bool hung = false;  // killed at the time limit
+};
+
+namespace detail {
+
+// The environment of this process with the variables of SET replaced or added, as
+// "NAME=VALUE" strings.
+inline std::vector<std::string> environment_with(
+    const std::vector<std::pair<std::string, std::string>>& set) {
+  std::vector<std::string> entries;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const bool replaced = std::any_of(set.begin(), set.end(), [&](const auto& variable) {
+      return entry.rfind(variable.first + "=", 0) == 0;
+    });
+    if (!replaced) entries.push_back(entry);
+  }
+  for (const auto& [name, value] : set) entries.push_back(name + "=" + value);
+  return entries;
+}
+
+inline std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> result;
+  for (std::string& s : strings) result.push_back(s.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+// In the child: sets up what OPTIONS ask for and starts the program, or ends with one of the
+// exit codes above. Only system calls here: everything was prepared before the fork.
+[[noreturn]] inline void start_child(const char* program, char* const* argv, char* const* envp,
+                                     const RunOptions& options, const char* small_fs_size,
+                                     int out_fd, int err_fd) {
+  ::setpgid(0, 0);  // the run and its children can be killed at once
+  if (::dup2(out_fd, STDOUT_FILENO) < 0 || ::dup2(err_fd, STDERR_FILENO) < 0) ::_exit(kNoSetUp);
+  if (!options.small_fs.empty()) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", options.small_fs.c_str(), "tmpfs", 0, small_fs_size) != 0) {
+      ::_exit(kNoSmallFs);
+    }
+  }
+  if (!options.dir.empty() && ::chdir(options.dir.c_str()) != 0) ::_exit(kNoSetUp);
+  if (options.address_space > 0) {
+    const rlimit limit{options.address_space, options.address_space};
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(kNoSetUp);
+  }
+  if (options.unprivileged && ::geteuid() == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(kNoSetUp);
+  }
+  ::execve(program, argv, envp);
+  ::_exit(kNoExec);
+}
+
+}  // namespace detail
+
+// Runs PROGRAM (a path) with ARGS as OPTIONS say and waits for it.
+inline RunResult run(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& options = {}) {
+  std::vector<std::string> arg_strings = {program};
+  arg_strings.insert(arg_strings.end(), args.begin(), args.end());
+  std::vector<std::string> env_strings = detail::environment_with(options.env);
+  const std::vector<char*> argv = detail::pointers(arg_strings);
+  const std::vector<char*> envp = detail::pointers(env_strings);
+  const std::string small_fs_size = "size=" + std::to_string(options.small_fs_bytes);
+
+  RunResult result;
+  int out_pipe[2], err_pipe[2];
+  if (::pipe2(out_pipe, O_CLOEXEC) != 0) return result;
+  if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    ::close(out_pipe[0]);
+    ::close(out_pipe[1]);
+    return result;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + options.time_limit;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    detail::start_child(program.c_str(), argv.data(), envp.data(), options,
+                        small_fs_size.c_str(), out_pipe[1], err_pipe[1]);
+  }
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  if (pid < 0) {
+    ::close(out_pipe[0]);
+    ::close(err_pipe[0]);
+    return result;
+  }
+  ::setpgid(pid, pid);  // also here, so that a kill cannot come before the child's own call
+
+  // Both streams are read as they come (a full pipe would stop the program) until both are
+  // closed and the program has ended, or the time limit is reached.
+  struct Stream {
+    int fd;
+    std::string* text;
+  };
+  std::vector<Stream> open = {{out_pipe[0], &result.out}, {err_pipe[0], &result.err}};
+  int wait_status = 0;
+  bool ended = false;
+  while (!ended) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.hung = true;
+      ::kill(-pid, SIGKILL);
+      break;
+    }
+    if (open.empty()) {
+      // Output closed: wait for the end of the program, looking again every 10 ms.
+      if (::waitpid(pid, &wait_status, WNOHANG) == pid) {
+        ended = true;
+      } else {
+        ::poll(nullptr, 0, static_cast<int>(std::min<std::int64_t>(left.count(), 10)));
+      }
+      continue;
+    }
+    std::vector<pollfd> polled;
+    for (const Stream& s : open) polled.push_back({s.fd, POLLIN, 0});
+    if (::poll(polled.data(), polled.size(), static_cast<int>(left.count())) <= 0) continue;
+    for (std::size_t k = polled.size(); k-- > 0;) {
+      if (polled[k].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(polled[k].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        open[k].text->append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        ::close(open[k].fd);
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(k));
+      }
+    }
+  }
+  for (const Stream& s : open) ::close(s.fd);
+  if (!ended) ::waitpid(pid, &wait_status, 0);
+  result.exit_code =
+      WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+  return result;
+}
+
+}  // namespace test_support
