@@ -6,30 +6,16 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <stdlib.h>
 
 #include "../support/xvfb_server.h"
 
 namespace {
 
-test_support::XvfbServer* g_server = nullptr;
-bool g_have_server = false;
-
-class DvWindow : public testing::Test {
+class DvWindow : public test_support::XvfbTest {
  protected:
-  static void SetUpTestSuite() {
-    g_server = new test_support::XvfbServer;
-    g_have_server = g_server->start();
-  }
-  static void TearDownTestSuite() {
-    g_server->stop();
-    delete g_server;
-    g_server = nullptr;
-  }
-
   void SetUp() override {
-    if (!g_have_server) GTEST_SKIP() << "no Xvfb to run the window tests on";
-    setenv("DISPLAY", g_server->display().c_str(), 1);
+    XvfbTest::SetUp();
+    if (IsSkipped()) return;
     ST_DEF_SYSTEM(status);
     dv_reset();
     DV_OPEN(0, status);
@@ -40,6 +26,7 @@ class DvWindow : public testing::Test {
   void TearDown() override {
     if (viewer != nullptr) XCloseDisplay(viewer);
     dv_reset();
+    XvfbTest::TearDown();
   }
 
   void open_window(std::int32_t type) {
@@ -167,31 +154,17 @@ TEST_F(DvWindow, UncoveredWindowRepaintsItself) {
 class DvNoDisplay : public testing::Test {
  protected:
   void SetUp() override {
-    const char* display = std::getenv("DISPLAY");
-    if (display != nullptr) saved = display;
     ST_DEF_SYSTEM(status);
     dv_reset();
     DV_OPEN(0, status);
   }
-  void TearDown() override {
-    if (saved.empty()) {
-      unsetenv("DISPLAY");
-    } else {
-      setenv("DISPLAY", saved.c_str(), 1);
-    }
-    dv_reset();
-  }
-  std::string saved;
+  void TearDown() override { dv_reset(); }
   std::int32_t status = ST_OK;
 };
 
 TEST_F(DvNoDisplay, UnsetOrRefusedDisplayFailsTheOpen) {
-  for (const char* display : {static_cast<const char*>(nullptr), ":987"}) {
-    if (display == nullptr) {
-      unsetenv("DISPLAY");
-    } else {
-      setenv("DISPLAY", display, 1);
-    }
+  for (const char* display : {"", ":987"}) {
+    const test_support::ScopedEnv env("DISPLAY", display);
     status = ST_OK;
     const std::string out = capture_stdout([&] { DV_OPEN_WK(1, 0, 11, status); });
     EXPECT_EQ(out, "WARNING: X-11 workstation not opened successfully (DV_OPEN_WK)\n");

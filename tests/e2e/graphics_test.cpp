@@ -2,8 +2,6 @@
 // the window under a private X server, or written as PNG pages with "+PNG" and no display.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "../support/xvfb_server.h"
 #include "e2e_support.h"
 
@@ -11,33 +9,7 @@ namespace {
 
 using e2e::fs::path;
 using test_support::RunResult;
-
-// Sets an environment variable for the life of the object (unsets it for an empty value).
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value.empty()) {
-      unsetenv(name);
-    } else {
-      setenv(name, value.c_str(), 1);
-    }
-  }
-  ~ScopedEnv() {
-    if (had_) {
-      setenv(name_, old_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
+using test_support::ScopedEnv;
 
 class Graphics : public testing::Test {
  protected:

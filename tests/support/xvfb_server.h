@@ -1,8 +1,11 @@
 // A private X server for the window tests: Xvfb started on a free display number, which it
 // reports through -displayfd, and stopped again by its process id. It does not reset when its
 // last client leaves, so one test's closed window cannot make the next test's open fail.
+// XvfbTest shares one server among the tests of a suite; ScopedEnv points DISPLAY at it (or
+// nowhere) for a while.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +14,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -80,6 +84,59 @@ class XvfbServer {
  private:
   pid_t pid_ = -1;
   std::string display_;
+};
+
+// Sets an environment variable for the life of the object (unsets it for an empty value).
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value.empty()) {
+      unsetenv(name);
+    } else {
+      setenv(name, value.c_str(), 1);
+    }
+  }
+  ~ScopedEnv() {
+    if (had_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+// Fixture of tests on one Xvfb started for their suite: skipped when there is none, run with
+// DISPLAY naming it. A derived SetUp calls this one first and returns when IsSkipped().
+class XvfbTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new XvfbServer;
+    started_ = server_->start();
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  void SetUp() override {
+    if (!started_) GTEST_SKIP() << "no Xvfb to run the window tests on";
+    display_.emplace("DISPLAY", server_->display());
+  }
+  void TearDown() override { display_.reset(); }
+
+ private:
+  static inline XvfbServer* server_ = nullptr;
+  static inline bool started_ = false;
+  std::optional<ScopedEnv> display_;
 };
 
 }  // namespace test_support

@@ -11,37 +11,7 @@ using namespace vu_test;
 
 namespace {
 
-test_support::XvfbServer* g_server = nullptr;
-bool g_have_server = false;
-
-class GraphicsWindow : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    g_server = new test_support::XvfbServer;
-    g_have_server = g_server->start();
-  }
-  static void TearDownTestSuite() {
-    g_server->stop();
-    delete g_server;
-    g_server = nullptr;
-  }
-  void SetUp() override {
-    if (!g_have_server) GTEST_SKIP() << "no Xvfb to run the window tests on";
-    const char* old = std::getenv("DISPLAY");
-    saved_display_ = old != nullptr ? old : "";
-    had_display_ = old != nullptr;
-    setenv("DISPLAY", g_server->display().c_str(), 1);
-  }
-  void TearDown() override {
-    if (had_display_) {
-      setenv("DISPLAY", saved_display_.c_str(), 1);
-    } else {
-      unsetenv("DISPLAY");
-    }
-  }
-  std::string saved_display_;
-  bool had_display_ = false;
-};
+class GraphicsWindow : public test_support::XvfbTest {};
 
 // The window's pixel at (column, row) as 0xRRGGBB, read back from the X server.
 std::uint32_t window_pixel(Display* display, ::Window window, int column, int row) {
@@ -117,9 +87,7 @@ TEST_F(GraphicsWindow, LandscapeWindow) {
 }
 
 TEST(NoDisplay, OpenStopsWithTheWindowStatus) {
-  const char* old = std::getenv("DISPLAY");
-  const std::string saved = old != nullptr ? old : "";
-  setenv("DISPLAY", ":9999", 1);  // no server there
+  const test_support::ScopedEnv display("DISPLAY", ":9999");  // no server there
   std::int32_t status;
   testing::internal::CaptureStdout();
   open_graphics({"params.txt"}, status);
@@ -127,11 +95,6 @@ TEST(NoDisplay, OpenStopsWithTheWindowStatus) {
   EXPECT_EQ(status, 132001);
   EXPECT_NE(out.find("WARNING: X-11 workstation not opened successfully (DV_OPEN_WK)"),
             std::string::npos);
-  if (old != nullptr) {
-    setenv("DISPLAY", saved.c_str(), 1);
-  } else {
-    unsetenv("DISPLAY");
-  }
   // The layer was opened before the window failed; close it for the next test.
   status = fresh_status();
   VU_CLOSE_GRAPHICS(status);
