@@ -64,16 +64,16 @@ void vu_text_attributes(std::int32_t font, std::int32_t colour_code, float page_
 // Sets the line attributes: style, width, colour code.
 void vu_line_attributes(std::int32_t style, float width, std::int32_t colour_code,
                         std::int32_t& status);
-// Takes the finite ones of COUNT VALUES into the range MIN..MAX; FOUND tells whether one has
-// been seen (the range starts with the first when it is false).
-void vu_finite_extent(const float* values, std::int64_t count, float& min, float& max,
-                      bool& found);
-
 // One straight line in world units.
 void vu_line(float x1, float y1, float x2, float y2, std::int32_t& status);
 // The line of a horizontal or vertical axis at POSITION across it, from LO to HI along it, in
 // the axes line style of its direction.
 void vu_axis_line(bool horizontal, float position, float lo, float hi, std::int32_t& status);
+
+// Takes the finite ones of COUNT VALUES into the range MIN..MAX; FOUND tells whether one has
+// been seen (the range starts with the first when it is false).
+void vu_finite_extent(const float* values, std::int64_t count, float& min, float& max,
+                      bool& found);
 
 // The standard text heights in page units, multiplied by the style sizes.
 constexpr float kVuTitleHeight = 0.02f;
