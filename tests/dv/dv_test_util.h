@@ -8,17 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "../support/capture.h"
 #include "dv.h"
 #include "ut.h"
 
-// Standard output written while F runs.
-inline std::string capture_stdout(const std::function<void()>& f) {
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
+using test_support::captured_stdout;
 
 // Closes every workstation and the layer, leaving the window back-end closed.
 inline void dv_reset() {

@@ -62,7 +62,7 @@ TEST_F(DvLayer, OpenSetsRangesColoursTransformAndDefaults) {
 TEST_F(DvLayer, ClosedLayerWritesMessagesAndKeepsStatus) {
   DV_CLOSE(status);
   float width = 0.0f;
-  const std::string out = capture_stdout([&] {
+  const std::string out = captured_stdout([&] {
     const float x[2] = {0.0f, 1.0f};
     DV_POLYLINE(2, x, x, status);
     DV_INQ_TEXTWIDTH(3, "abc", width, status);
@@ -95,7 +95,7 @@ TEST_F(DvLayer, WorkstationTableOpensActivatesAndCloses) {
   DV_INQ_MAXPC(7, w, h, status);  // unknown: portrait page
   EXPECT_FLOAT_EQ(w, 0.7071f);
 
-  const std::string out = capture_stdout([&] {
+  const std::string out = captured_stdout([&] {
     DV_OPEN_WK(1, 0, DV_TYPE_WINDOW_PORTRAIT, status);   // same identifier
     DV_OPEN_WK(2, 0, DV_TYPE_WINDOW_LANDSCAPE, status);  // second window: slot still recorded
     DV_OPEN_WK(3, 0, 99, status);                        // unknown type
@@ -133,28 +133,28 @@ TEST_F(DvLayer, WorkstationTableOpensActivatesAndCloses) {
   EXPECT_FALSE(dv_x11_page_size(width, height));
   EXPECT_EQ(status, ST_OK);
 
-  capture_stdout([&] { DV_CLOSE_WK(0, status); });
+  captured_stdout([&] { DV_CLOSE_WK(0, status); });
   EXPECT_EQ(status, DV_BAD_VALUE);
 }
 
 TEST_F(DvLayer, WorkstationTableFull) {
-  capture_stdout([&] {
+  captured_stdout([&] {
     for (int id = 1; id <= 10; ++id) DV_OPEN_WK(id, 0, DV_TYPE_WINDOW_PORTRAIT, status);
   });
   ASSERT_EQ(status, ST_OK);
   EXPECT_EQ(DV_DB_SYSTEM.count, 10);
-  const std::string out = capture_stdout([&] { DV_OPEN_WK(11, 0, 11, status); });
+  const std::string out = captured_stdout([&] { DV_OPEN_WK(11, 0, 11, status); });
   EXPECT_NE(out.find("WARNING: Maximum number of workstations are already open (DV_OPEN_WK)\n"),
             std::string::npos);
   EXPECT_EQ(status, DV_NO_FREE_SLOT);
 }
 
 TEST_F(DvLayer, TransformChecksConversionsAndUnity) {
-  const std::string out = capture_stdout([&] { DV_DATAWINDOW(1.0f, 0.0f, 1.0f, 1.0f, status); });
+  const std::string out = captured_stdout([&] { DV_DATAWINDOW(1.0f, 0.0f, 1.0f, 1.0f, status); });
   EXPECT_EQ(status, DV_BAD_X_RANGE);
   EXPECT_EQ(out.rfind("ERROR: ", 0), 0u);
   status = ST_OK;
-  capture_stdout([&] { DV_VIEWPORT(0.0f, 0.5f, 1.0f, 0.2f, status); });
+  captured_stdout([&] { DV_VIEWPORT(0.0f, 0.5f, 1.0f, 0.2f, status); });
   EXPECT_EQ(status, DV_BAD_Y_RANGE);
   status = ST_OK;
 
@@ -185,12 +185,12 @@ TEST_F(DvLayer, TransformChecksConversionsAndUnity) {
   EXPECT_EQ(c, 100.0f);
   EXPECT_EQ(d, 50.0f);
   ASSERT_EQ(status, ST_OK);
-  capture_stdout([&] { DV_UNITYTRANSFORM(false, status); });
+  captured_stdout([&] { DV_UNITYTRANSFORM(false, status); });
   EXPECT_EQ(status, DV_NO_SAVED_TRANSFORM);
 }
 
 TEST_F(DvLayer, AttributeChecks) {
-  const std::string out = capture_stdout([&] {
+  const std::string out = captured_stdout([&] {
     std::int32_t s1 = ST_OK, s2 = ST_OK, s3 = ST_OK, s4 = ST_OK, s5 = ST_OK, s6 = ST_OK;
     DV_LINESTYLE(5, s1);
     DV_FILLCOLOUR(256, s2);
@@ -221,39 +221,39 @@ TEST_F(DvLayer, AttributeChecks) {
 TEST_F(DvLayer, PrimitiveCountChecks) {
   open_window();
   const float x[3] = {0.1f, 0.2f, 0.3f};
-  capture_stdout([&] { DV_POLYLINE(1, x, x, status); });
+  captured_stdout([&] { DV_POLYLINE(1, x, x, status); });
   EXPECT_EQ(status, DV_BAD_VALUE);
   status = ST_OK;
-  capture_stdout([&] { DV_POLYMARKER(0, x, x, status); });
+  captured_stdout([&] { DV_POLYMARKER(0, x, x, status); });
   EXPECT_EQ(status, DV_BAD_VALUE);
   status = ST_OK;
 
   std::vector<float> many(201, 0.3f);
   const std::string out =
-      capture_stdout([&] { DV_FILLAREA(201, many.data(), many.data(), status); });
+      captured_stdout([&] { DV_FILLAREA(201, many.data(), many.data(), status); });
   EXPECT_EQ(status, DV_BACKEND_FAILURE);
   EXPECT_NE(out.find("ERROR: "), std::string::npos);
   status = ST_OK;
 
   const std::int32_t indices[4] = {1, 2, 3, 4};
-  capture_stdout([&] {
+  captured_stdout([&] {
     DV_CELLARRAY(0, 0, 1, 1, 0, 2, 1, 1, 2, 2, indices, status);
   });
   EXPECT_EQ(status, DV_BACKEND_FAILURE);  // first dimension below 1
   status = ST_OK;
   const float data[4] = {1, 2, 3, 4};
-  capture_stdout([&] {
+  captured_stdout([&] {
     DV_RMASKCELLARRAY(false, 0, 0, 1, 1, 2, 2, 1, 1, 0, 2, data, nullptr, 0, 1, 0, status);
   });
   EXPECT_EQ(status, DV_BAD_VALUE);
   status = ST_OK;
-  capture_stdout([&] {
+  captured_stdout([&] {
     DV_RMASKCELLARRAY(false, 0, 0, 1, 1, 2, 2, 1, 1, 2, 0, data, nullptr, 0, 1, 0, status);
   });
   EXPECT_EQ(status, DV_BAD_SECOND_COUNT);
   status = ST_OK;
   // A region that runs past the declared dimensions is refused instead of read.
-  capture_stdout([&] {
+  captured_stdout([&] {
     DV_RMASKCELLARRAY(false, 0, 0, 1, 1, 2, 2, 2, 1, 2, 2, data, nullptr, 0, 1, 0, status);
   });
   EXPECT_EQ(status, DV_BAD_VALUE);
@@ -275,13 +275,13 @@ TEST_F(DvLayer, ColourLoadingAndNearestColour) {
   EXPECT_EQ(index, 8);
   EXPECT_FLOAT_EQ(DV_DB_COLOURS.table[100][0], table[300]);
 
-  capture_stdout([&] { DV_COLOURS(0, 9, 255, table.data(), status); });
+  captured_stdout([&] { DV_COLOURS(0, 9, 255, table.data(), status); });
   EXPECT_EQ(status, DV_BAD_TABLE_SIZE);
   status = ST_OK;
-  capture_stdout([&] { DV_COLOURS(256, 20, 10, table.data(), status); });
+  captured_stdout([&] { DV_COLOURS(256, 20, 10, table.data(), status); });
   EXPECT_EQ(status, DV_BAD_VALUE);
   status = ST_OK;
-  capture_stdout([&] { DV_COLOURS(256, -1, 10, table.data(), status); });
+  captured_stdout([&] { DV_COLOURS(256, -1, 10, table.data(), status); });
   EXPECT_EQ(status, DV_BAD_VALUE);
 }
 

@@ -164,7 +164,7 @@ TEST_F(DvPostScript, LandscapeGreyClearClipAndInverseVideo) {
   DV_CLIPWINDOW(0.1f, 0.1f, 0.5f, 0.5f, status);
   DV_CLIP(true, status);
   DV_CLIP(false, status);
-  const std::string out = capture_stdout([&] { DV_LINECOLOUR(-1, status); });
+  const std::string out = captured_stdout([&] { DV_LINECOLOUR(-1, status); });
   EXPECT_EQ(out, "WARNING: The PostScript driver does not support inverse video\n");
   DV_UPDATE(2, 0, status);
   ASSERT_EQ(status, ST_OK);
@@ -192,7 +192,7 @@ TEST_F(DvPostScript, LandscapeGreyClearClipAndInverseVideo) {
 
 TEST_F(DvPostScript, SecondPostScriptWorkstationWarns) {
   open_ps(DV_TYPE_PS_PORTRAIT_COLOUR);
-  const std::string out = capture_stdout([&] { DV_OPEN_WK(3, kUnit, 23, status); });
+  const std::string out = captured_stdout([&] { DV_OPEN_WK(3, kUnit, 23, status); });
   EXPECT_EQ(out,
             "WARNING: Maximum number of PostScript workstations are already open (DV_OPEN_WK)\n");
   EXPECT_EQ(status, ST_OK);

@@ -166,7 +166,7 @@ TEST_F(DvNoDisplay, UnsetOrRefusedDisplayFailsTheOpen) {
   for (const char* display : {"", ":987"}) {
     const test_support::ScopedEnv env("DISPLAY", display);
     status = ST_OK;
-    const std::string out = capture_stdout([&] { DV_OPEN_WK(1, 0, 11, status); });
+    const std::string out = captured_stdout([&] { DV_OPEN_WK(1, 0, 11, status); });
     EXPECT_EQ(out, "WARNING: X-11 workstation not opened successfully (DV_OPEN_WK)\n");
     EXPECT_EQ(status, DV_WINDOW_NOT_OPENED);
     EXPECT_EQ(DV_DB_OPENWK.windows, 0);

@@ -6,36 +6,21 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 
+#include "../support/capture.h"
+#include "../support/files.h"
 #include "ut.h"
 
 namespace {
-std::string captured(const std::function<void()>& action) {
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
-  action();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
-
-std::string read_all(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::captured_stdout;
+using test_support::read_text;
 
 class Files : public testing::Test {
  protected:
   void SetUp() override {
     ST_DEF_SYSTEM(status);
-    dir = std::filesystem::temp_directory_path() /
-          ("ut_files_" + std::to_string(getpid()) + "_" +
-           testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
+    dir = test_support::test_directory("ut_files");
   }
   void TearDown() override {
     std::int32_t ok = ST_OK;
@@ -52,13 +37,14 @@ class Files : public testing::Test {
 TEST(Messages, ConsoleLines) {
   std::int32_t status;
   ST_DEF_SYSTEM(status);
-  EXPECT_EQ(captured([&] { UT_WRITE(std::string("   \0\t", 5), status); }), " \n");
+  EXPECT_EQ(captured_stdout([&] { UT_WRITE(std::string("   \0\t", 5), status); }), " \n");
   std::string buffer = "INFO: twenty chars !";
   buffer.resize(132, ' ');
-  EXPECT_EQ(captured([&] { UT_WRITE(buffer, status); }), "INFO: twenty chars !\n");
-  EXPECT_EQ(captured([&] { UT_WRITE("       indented\t\t\r\n", status); }), "       indented\n");
-  EXPECT_EQ(captured([&] { UT_WRITENA("   ", status); }), "");
-  EXPECT_EQ(captured([&] { UT_WRITENA("Answer: ", status); }), "Answer:");
+  EXPECT_EQ(captured_stdout([&] { UT_WRITE(buffer, status); }), "INFO: twenty chars !\n");
+  EXPECT_EQ(captured_stdout([&] { UT_WRITE("       indented\t\t\r\n", status); }),
+            "       indented\n");
+  EXPECT_EQ(captured_stdout([&] { UT_WRITENA("   ", status); }), "");
+  EXPECT_EQ(captured_stdout([&] { UT_WRITENA("Answer: ", status); }), "Answer:");
   EXPECT_EQ(status, ST_OK);
 }
 
@@ -66,7 +52,7 @@ TEST(Messages, BadStatusPrintsNothing) {
   std::int32_t status;
   ST_DEF_SYSTEM(status);
   status = 11000;
-  EXPECT_EQ(captured([&] {
+  EXPECT_EQ(captured_stdout([&] {
               UT_WRITE("hidden", status);
               UT_WRITENA("hidden", status);
             }),
@@ -88,7 +74,7 @@ TEST_F(Files, WriteThenReadLines) {
   UT_WRITE_FILE(10, "x", status);
   UT_CLOSE_ASCIIFILE(10, status);
   ASSERT_EQ(status, ST_OK);
-  EXPECT_EQ(read_all(name), "NUM_X =      128\n \n  no endx\n");
+  EXPECT_EQ(read_text(name), "NUM_X =      128\n \n  no endx\n");
 
   UT_OPEN_ASCIIFILE(false, "read", 12, name, retstat, status);
   ASSERT_EQ(retstat, 0);
@@ -122,7 +108,7 @@ TEST_F(Files, OpenModes) {
   ASSERT_EQ(retstat, 0);
   UT_WRITE_FILE(10, "new", status);
   UT_CLOSE_ASCIIFILE(10, status);
-  EXPECT_EQ(read_all(name), "new\n") << "the lines written are the whole content";
+  EXPECT_EQ(read_text(name), "new\n") << "the lines written are the whole content";
 
   std::ofstream(name, std::ios::binary) << "windows line\r\nlast line without end";
   UT_OPEN_ASCIIFILE(false, "READ", 12, name, retstat, status);
@@ -151,7 +137,8 @@ TEST_F(Files, WriteFailureIsReported) {
   std::int32_t retstat = -1;
   UT_OPEN_ASCIIFILE(false, "WRITE", 17, "/dev/full", retstat, status);
   ASSERT_EQ(retstat, 0);
-  const std::string text = captured([&] { UT_WRITE_FILE(17, "% End of PostScript file", status); });
+  const std::string text =
+      captured_stdout([&] { UT_WRITE_FILE(17, "% End of PostScript file", status); });
   EXPECT_EQ(text,
             "ERROR: Failed to output ASCII text to an output file. May be you do not\n"
             "       have write permission, or the file system, or your quota, are full.\n"
@@ -164,7 +151,7 @@ TEST_F(Files, WriteFailureIsReported) {
 
   // A unit with no file open cannot be written either.
   ST_DEF_SYSTEM(status);
-  const std::string unopened = captured([&] { UT_WRITE_FILE(55, "x", status); });
+  const std::string unopened = captured_stdout([&] { UT_WRITE_FILE(55, "x", status); });
   EXPECT_NE(unopened.find("(IOSTAT) =        9\n"), std::string::npos);
   EXPECT_EQ(status, 11010);
 }
@@ -175,13 +162,13 @@ TEST_F(Files, OutputLogCopiesConsoleLines) {
   UT_OPEN_ASCIIFILE(false, "WRITE", 40, name, retstat, status);
   ASSERT_EQ(retstat, 0);
   ut_io_state().output_log = true;
-  const std::string text = captured([&] {
+  const std::string text = captured_stdout([&] {
     UT_WRITE("INFO: logged   ", status);
     UT_WRITENA("Prompt: ", status);
   });
   UT_CLOSE_ASCIIFILE(40, status);
   EXPECT_EQ(text, "INFO: logged\nPrompt:");
-  EXPECT_EQ(read_all(name), "INFO: logged\nPrompt:");
+  EXPECT_EQ(read_text(name), "INFO: logged\nPrompt:");
 }
 
 TEST_F(Files, PathTranslation) {
@@ -208,14 +195,14 @@ TEST_F(Files, PathTranslation) {
   EXPECT_EQ(path, home);
 
   out = "kept";
-  const std::string text = captured(
+  const std::string text = captured_stdout(
       [&] { UT_TRANS_PATH("~no_such_user_zq9/x", retstat, out, status); });
   EXPECT_EQ(text, "WARNING: Problem obtaining home directory information\n");
   EXPECT_NE(retstat, 0);
   EXPECT_EQ(out, "kept");
   EXPECT_EQ(UT_HOMEDIR("no_such_user_zq9", status), "");
 
-  const std::string opened = captured([&] {
+  const std::string opened = captured_stdout([&] {
     UT_OPEN_ASCIIFILE(false, "READ", 12, "~no_such_user_zq9/x", retstat, status);
   });
   EXPECT_EQ(opened,

@@ -2,19 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <string>
 
+#include "../support/capture.h"
 #include "ut.h"
 
 namespace {
-std::string captured(const std::function<void()>& action) {
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
-  action();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
+using test_support::captured_stdout;
 
 // Fresh status system with POSITION recorded (blank: nothing recorded).
 void start_with(std::string_view position) {
@@ -24,7 +18,7 @@ void start_with(std::string_view position) {
 }
 
 std::string report(std::int32_t status) {
-  return captured([&] { ST_OUT(status); });
+  return captured_stdout([&] { ST_OUT(status); });
 }
 }  // namespace
 
