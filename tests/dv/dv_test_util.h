@@ -33,6 +33,30 @@ inline void dv_reset() {
   dv_x11_set_png_mode(false);
 }
 
+// Fixture of the tests on the layer with the window back-end in PNG mode, so that no display is
+// needed: the layer open for each test and closed after it.
+class DvPngLayer : public testing::Test {
+ protected:
+  void SetUp() override {
+    ST_DEF_SYSTEM(status);
+    dv_reset();
+    dv_x11_set_png_mode(true);
+    DV_OPEN(0, status);
+    ASSERT_EQ(status, ST_OK);
+  }
+  void TearDown() override { dv_reset(); }
+
+  // Opens and activates workstation ID of TYPE.
+  void open_window(std::int32_t id = 1, std::int32_t type = DV_TYPE_WINDOW_PORTRAIT) {
+    DV_OPEN_WK(id, 0, type, status);
+    ASSERT_EQ(status, ST_OK);
+    DV_ACTIVATE_WK(id, status);
+    ASSERT_EQ(status, ST_OK);
+  }
+
+  std::int32_t status = ST_OK;
+};
+
 // Colour table in which index i has red byte i, green byte 255 - i and blue byte 128, so that a
 // page pixel tells which index painted it.
 inline std::vector<float> index_ramp() {

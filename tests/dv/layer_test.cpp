@@ -6,26 +6,7 @@
 
 namespace {
 
-class DvLayer : public testing::Test {
- protected:
-  void SetUp() override {
-    ST_DEF_SYSTEM(status);
-    dv_reset();
-    dv_x11_set_png_mode(true);
-    DV_OPEN(0, status);
-    ASSERT_EQ(status, ST_OK);
-  }
-  void TearDown() override { dv_reset(); }
-
-  void open_window(std::int32_t id = 1, std::int32_t type = DV_TYPE_WINDOW_PORTRAIT) {
-    DV_OPEN_WK(id, 0, type, status);
-    ASSERT_EQ(status, ST_OK);
-    DV_ACTIVATE_WK(id, status);
-    ASSERT_EQ(status, ST_OK);
-  }
-
-  std::int32_t status = ST_OK;
-};
+class DvLayer : public DvPngLayer {};
 
 TEST_F(DvLayer, OpenSetsRangesColoursTransformAndDefaults) {
   const DvDbColours& c = DV_DB_COLOURS;

@@ -15,18 +15,12 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kRed = 0xFF0000;
 
-class DvPage : public testing::Test {
+class DvPage : public DvPngLayer {
  protected:
   void SetUp() override {
-    ST_DEF_SYSTEM(status);
-    dv_reset();
-    dv_x11_set_png_mode(true);
-    DV_OPEN(0, status);
-    DV_OPEN_WK(1, 0, DV_TYPE_WINDOW_PORTRAIT, status);
-    DV_ACTIVATE_WK(1, status);
-    ASSERT_EQ(status, ST_OK);
+    DvPngLayer::SetUp();
+    if (!HasFatalFailure()) open_window();
   }
-  void TearDown() override { dv_reset(); }
 
   // Data window and viewport, remembered for the independent pixel transform.
   void transform(float dx0, float dy0, float dx1, float dy1, float vx0, float vy0, float vx1,
@@ -61,7 +55,6 @@ class DvPage : public testing::Test {
     ASSERT_EQ(status, ST_OK);
   }
 
-  std::int32_t status = ST_OK;
   const float unit_dw[4] = {0.0f, 0.0f, 0.7071f, 1.0f};
   PixelTransform pixels{unit_dw, unit_dw, 500, 707};
 };
