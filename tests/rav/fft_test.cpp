@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "rav_numerics.h"
+#include "test_data.h"
 #include "ut.h"
 
 namespace {
@@ -36,14 +37,6 @@ void synthesis(std::vector<float>& data, const std::vector<float>& table, bool r
   const auto n = static_cast<std::int64_t>(data.size());
   RAV_FFS8(n, n, std::ssize(table), table, reorder, data, status);
   ASSERT_EQ(status, ST_OK);
-}
-
-std::vector<float> random_values(std::int64_t n, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
-  std::vector<float> x(static_cast<std::size_t>(n));
-  for (auto& v : x) v = dist(rng);
-  return x;
 }
 
 // X(k) = sum x(n)·exp(-2πi·n·k/N) in double, with the phase reduced exactly.
@@ -166,7 +159,7 @@ TEST(FftValues, RandomInputsAgreeWithDftForEveryLength) {
   for (int m = 1; m <= 18; ++m) {
     const std::int64_t n = std::int64_t{1} << m;
     const auto table = twiddle_table(n);
-    const auto x = random_values(n, 1000 + m);
+    const auto x = random_values(n, 1000 + m, -1.0f, 1.0f);
     auto spectrum = x;
     forward(spectrum, table);
     const double error = spectrum_error(x, spectrum, frequencies(n, 77 + m));
@@ -187,7 +180,7 @@ TEST(FftValues, SynthesisOfRandomSpectra) {
   for (int m = 1; m <= 10; ++m) {
     const std::int64_t n = std::int64_t{1} << m;
     const auto table = twiddle_table(n);
-    const auto spectrum = random_values(n, 500 + m);
+    const auto spectrum = random_values(n, 500 + m, -1.0f, 1.0f);
     auto y = spectrum;
     synthesis(y, table);
     DirectDft dft(n);
@@ -209,7 +202,7 @@ TEST(FftValues, WithoutReorderingTheRoundTripStillHolds) {
   for (int m : {3, 5, 9, 12}) {
     const std::int64_t n = std::int64_t{1} << m;
     const auto table = twiddle_table(n);
-    const auto x = random_values(n, 9 + m);
+    const auto x = random_values(n, 9 + m, -1.0f, 1.0f);
     auto y = x;
     forward(y, table, false);
     synthesis(y, table, false);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "rav_numerics.h"
+#include "test_data.h"
 #include "ut.h"
 
 namespace {
@@ -22,33 +23,12 @@ RavFilterSet filter_for(std::int32_t bins) {
   return f;
 }
 
-struct Scene {
-  std::vector<std::int32_t> x_starts, x_ends;
-  RavGeometry g;
-  Scene(std::int32_t bins, std::int32_t projections, float axis) : x_starts(bins), x_ends(bins) {
-    g.NUM_BINS = bins;
-    g.NUM_PROJECTIONS = projections;
-    g.NUM_X = bins;
-    g.NUM_Y = bins;
-    g.AXIS_POSITION = axis;
-    g.START_ANGLE = 0.1f;
-    g.ANGLE_STEP = std::numbers::pi_v<float> / static_cast<float>(projections);
-    std::int32_t status = ST_OK;
-    RAV_CALCULATE_LIMITS(bins, 1, 1, bins, bins, axis, g.FIRST_ROW, g.LAST_ROW, x_starts, x_ends,
-                         status);
-    EXPECT_EQ(status, ST_OK);
-    g.X_STARTS = x_starts;
-    g.X_ENDS = x_ends;
-  }
-};
-
-std::vector<float> random_values(std::int64_t n, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> dist(0.0f, 2.0f);
-  std::vector<float> x(static_cast<std::size_t>(n));
-  for (auto& v : x) v = dist(rng);
-  return x;
+// A whole square slice of BINS pixels scanned over half a turn from 0.1.
+Block scene_of(std::int32_t bins, std::int32_t projections, float axis) {
+  return Block(bins, projections, axis, 1, 1, bins, bins, 0.1f,
+               std::numbers::pi_v<float> / static_cast<float>(projections));
 }
+
 
 TEST(FilterSetup, TransformLengthFromBins) {
   EXPECT_EQ(rav_filter_nfft(1024), 2048);
@@ -85,7 +65,7 @@ TEST(FilterSetup, WeightsAreTheRampOverNfft) {
 
 TEST(FilterProjection, TwoBinsWorkedExample) {
   const auto f = filter_for(2);
-  Scene scene(2, 1, 1.0f);
+  Block scene = scene_of(2, 1, 1.0f);
   std::vector<float> sino{1.0f, 0.0f};
   std::vector<float> slice(4, 0.0f), work(f.NFFT);
   std::int32_t status = ST_OK;
@@ -103,7 +83,7 @@ TEST(FilterProjection, AgreesWithTheRampInDoublePrecision) {
   for (std::int32_t bins : {5, 100, 333}) {
     const auto f = filter_for(bins);
     const std::int64_t n = f.NFFT;
-    const auto p = random_values(bins, 40 + bins);
+    const auto p = random_values(bins, 40 + bins, 0.0f, 2.0f);
     std::vector<float> work(n, 123.0f);
     std::int32_t status = ST_OK;
     rav_filter_projection(bins, p, f, work, status);
@@ -139,8 +119,8 @@ TEST(FilterProjection, AgreesWithTheRampInDoublePrecision) {
 
 TEST(FilterProjection, EvenWeightSlotsAreNeverRead) {
   auto f = filter_for(90);
-  const Scene scene(90, 30, 45.2f);
-  const auto original = random_values(90 * 30, 8);
+  const Block scene = scene_of(90, 30, 45.2f);
+  const auto original = random_values(90 * 30, 8, 0.0f, 2.0f);
   auto sino_a = original;
   std::vector<float> slice_a(90 * 90), work(f.NFFT);
   std::int32_t status = ST_OK;
@@ -159,9 +139,9 @@ TEST(FilterProjection, EvenWeightSlotsAreNeverRead) {
 // The two-sinogram routine filters and back-projects exactly as two one-sinogram calls.
 TEST(ReconSlice, TwoSinogramsEqualTwoSingleCalls) {
   const auto f = filter_for(75);
-  const Scene scene(75, 40, 37.8f);
-  const auto s1 = random_values(75 * 40, 1);
-  const auto s2 = random_values(75 * 40, 2);
+  const Block scene = scene_of(75, 40, 37.8f);
+  const auto s1 = random_values(75 * 40, 1, 0.0f, 2.0f);
+  const auto s2 = random_values(75 * 40, 2, 0.0f, 2.0f);
   for (std::int32_t method : {0, 1}) {
     auto a1 = s1, a2 = s2, b1 = s1, b2 = s2;
     std::vector<float> sa1(75 * 75), sa2(75 * 75), sb1(75 * 75, 4.0f), sb2(75 * 75, 4.0f);
@@ -188,7 +168,7 @@ TEST(ReconSlice, UniformDiscComesBackFlat) {
   const float axis = 64.0f;
   const double radius = 40.0;
   const auto f = filter_for(bins);
-  Scene scene(bins, projections, axis);
+  Block scene = scene_of(bins, projections, axis);
   scene.g.START_ANGLE = 0.0f;
   std::vector<float> sino(bins * projections);
   for (std::int32_t j = 0; j < projections; ++j) {
@@ -231,8 +211,8 @@ TEST(ReconSlice, UniformDiscComesBackFlat) {
 
 TEST(ReconSlice, FailuresAndUnknownMethods) {
   const auto f = filter_for(50);
-  const Scene scene(50, 10, 25.0f);
-  const auto original = random_values(50 * 10, 3);
+  const Block scene = scene_of(50, 10, 25.0f);
+  const auto original = random_values(50 * 10, 3, 0.0f, 2.0f);
   // A work array shorter than the transform: the transform's status, the slice untouched.
   {
     auto sino = original;

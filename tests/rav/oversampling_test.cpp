@@ -12,6 +12,7 @@
 
 #include "rav_numerics.h"
 #include "rav_slice_loops.h"
+#include "test_data.h"
 #include "ut.h"
 
 namespace {
@@ -22,44 +23,10 @@ std::int32_t good_status() {
   return status;
 }
 
-std::vector<float> random_values(std::size_t count, unsigned seed) {
-  std::mt19937 engine(seed);
-  std::uniform_real_distribution<float> value(-1.0f, 2.0f);
-  std::vector<float> values(count);
-  for (float& v : values) v = value(engine);
-  return values;
-}
-
 bool bitwise_equal(const std::vector<float>& a, const std::vector<float>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
-// A block with its limits from RAV_CALCULATE_LIMITS.
-struct Block {
-  std::vector<std::int32_t> x_starts, x_ends;
-  RavGeometry geometry;
-  Block(std::int32_t num_bins, std::int32_t num_projections, std::int32_t x_start,
-        std::int32_t y_start, std::int32_t num_x, std::int32_t num_y, float axis,
-        float start_angle, float angle_step)
-      : x_starts(static_cast<std::size_t>(num_y)), x_ends(static_cast<std::size_t>(num_y)) {
-    std::int32_t status = good_status();
-    geometry.NUM_BINS = num_bins;
-    geometry.NUM_PROJECTIONS = num_projections;
-    geometry.X_START = x_start;
-    geometry.Y_START = y_start;
-    geometry.NUM_X = num_x;
-    geometry.NUM_Y = num_y;
-    geometry.START_ANGLE = start_angle;
-    geometry.ANGLE_STEP = angle_step;
-    geometry.AXIS_POSITION = axis;
-    RAV_CALCULATE_LIMITS(num_bins, x_start, y_start, num_x, num_y, axis, geometry.FIRST_ROW,
-                         geometry.LAST_ROW, x_starts, x_ends, status);
-    EXPECT_EQ(status, ST_OK);
-    geometry.X_STARTS = x_starts;
-    geometry.X_ENDS = x_ends;
-  }
-  Block(const Block&) = delete;
-};
 
 TEST(Oversampling, ResamplingKeepsBinCentresAndInterpolatesBetweenThem) {
   // OV = 2: bins i, i+1 holding 4.0 and 6.0 give 4.0 at the centre of bin i and 5.0 after it.
@@ -109,8 +76,8 @@ TEST(Oversampling, PixelOnAFineSampleTakesTheSampleBefore) {
   // At angle 0 pixel column i projects exactly onto the centre of bin i, fine sample
   // (i-1)·OV + 1; the 0.99999 offset makes it take (i-1)·OV, one fine step to the left.
   for (std::int32_t OV : {2, 3, 4}) {
-    Block block(20, 1, 1, 1, 20, 20, 10.0f, 0.0f, 0.0f);
-    const RavGeometry& g = block.geometry;
+    Block block(20, 1, 10.0f, 1, 1, 20, 20, 0.0f, 0.0f);
+    const RavGeometry& g = block.g;
     std::vector<float> fine(static_cast<std::size_t>(OV * 20));
     std::iota(fine.begin(), fine.end(), 1.0f);
     std::vector<float> slice(400, 0.0f);
@@ -134,7 +101,7 @@ TEST(Oversampling, OneProjectionAtAngleZeroGoesThroughFilterAndResampling) {
   // Pixel column i takes sample (i-1)·OV, the last fine sample before the centre of bin i:
   // (W(i-1) + (OV-1)·W(i))·(1/OV) of the filtered projection W.
   const std::int32_t num_bins = 24, OV = 3;
-  Block block(num_bins, 1, 1, 1, num_bins, num_bins, 12.0f, 0.0f, 0.1f);
+  Block block(num_bins, 1, 12.0f, 1, 1, num_bins, num_bins, 0.0f, 0.1f);
   RavFilterSet filter;
   std::int32_t status = good_status();
   rav_filter_setup(num_bins, filter, status);
@@ -145,11 +112,11 @@ TEST(Oversampling, OneProjectionAtAngleZeroGoesThroughFilterAndResampling) {
   std::vector<float> slice(num_bins * num_bins, -1.0f), fine(OV * num_bins);
   std::vector<float> work(static_cast<std::size_t>(filter.NFFT));
   const std::vector<float> before = sinogram;
-  RAV_RECON_1OVER(block.geometry, OV, filter, sinogram, slice, fine, work, status);
+  RAV_RECON_1OVER(block.g, OV, filter, sinogram, slice, fine, work, status);
   ASSERT_EQ(status, ST_OK);
   EXPECT_TRUE(bitwise_equal(sinogram, before)) << "the sinogram stays unfiltered";
   const float R = 1.0f / static_cast<float>(OV);
-  const RavGeometry& g = block.geometry;
+  const RavGeometry& g = block.g;
   for (std::int32_t y = 1; y <= num_bins; ++y) {
     for (std::int32_t x = 1; x <= num_bins; ++x) {
       const bool inside = y >= g.FIRST_ROW && y <= g.LAST_ROW && x >= block.x_starts[y - 1] &&
@@ -165,7 +132,7 @@ TEST(Oversampling, OneProjectionAtAngleZeroGoesThroughFilterAndResampling) {
 TEST(Oversampling, TwoSinogramWorkerEqualsTwoSingleCalls) {
   // Odd sizes, an off-centre axis, a partial block and an angle far from zero.
   const std::int32_t num_bins = 37, num_projections = 29, OV = 3;
-  Block block(num_bins, num_projections, 4, 3, 30, 27, 17.3f, 0.7f, 0.11f);
+  Block block(num_bins, num_projections, 17.3f, 4, 3, 30, 27, 0.7f, 0.11f);
   RavFilterSet filter;
   std::int32_t status = good_status();
   rav_filter_setup(num_bins, filter, status);
@@ -174,9 +141,9 @@ TEST(Oversampling, TwoSinogramWorkerEqualsTwoSingleCalls) {
   std::vector<float> fine_1(OV * num_bins), fine_2(OV * num_bins);
   std::vector<float> work_1(filter.NFFT), work_2(filter.NFFT);
   std::vector<float> one_1(pixels), one_2(pixels), pair_1(pixels, 5.0f), pair_2(pixels, 5.0f);
-  RAV_RECON_1OVER(block.geometry, OV, filter, s1, one_1, fine_1, work_1, status);
-  RAV_RECON_1OVER(block.geometry, OV, filter, s2, one_2, fine_1, work_1, status);
-  RAV_RECON_OVER(block.geometry, OV, filter, s1, s2, pair_1, pair_2, fine_1, fine_2, work_1,
+  RAV_RECON_1OVER(block.g, OV, filter, s1, one_1, fine_1, work_1, status);
+  RAV_RECON_1OVER(block.g, OV, filter, s2, one_2, fine_1, work_1, status);
+  RAV_RECON_OVER(block.g, OV, filter, s1, s2, pair_1, pair_2, fine_1, fine_2, work_1,
                  work_2, status);
   ASSERT_EQ(status, ST_OK);
   EXPECT_TRUE(bitwise_equal(one_1, pair_1));
@@ -195,27 +162,27 @@ TEST(Oversampling, AnglesAreComputedAfreshNotSummed) {
 }
 
 TEST(Oversampling, BadArgumentsAndBadStatus) {
-  Block block(16, 4, 1, 1, 16, 16, 8.0f, 0.0f, 0.5f);
+  Block block(16, 4, 8.0f, 1, 1, 16, 16, 0.0f, 0.5f);
   RavFilterSet filter;
   std::int32_t status = good_status();
   rav_filter_setup(16, filter, status);
   const std::vector<float> sinogram = random_values(64, 3);
   std::vector<float> slice(256, 9.0f), fine(64), work(filter.NFFT);
 
-  RAV_RECON_1OVER(block.geometry, 0, filter, sinogram, slice, fine, work, status);
+  RAV_RECON_1OVER(block.g, 0, filter, sinogram, slice, fine, work, status);
   EXPECT_EQ(status, 20017);
   EXPECT_EQ(slice[0], 9.0f);
 
   status = good_status();
   std::vector<float> short_fine(63);
-  RAV_RECON_1OVER(block.geometry, 4, filter, sinogram, slice, short_fine, work, status);
+  RAV_RECON_1OVER(block.g, 4, filter, sinogram, slice, short_fine, work, status);
   EXPECT_EQ(status, 20005);
   EXPECT_EQ(slice[0], 9.0f);
 
   // A bad status on entry: nothing is done and the routine text is recorded.
   status = good_status();
   status = 12345;
-  RAV_RECON_OVER(block.geometry, 4, filter, sinogram, sinogram, slice, slice, fine, fine, work,
+  RAV_RECON_OVER(block.g, 4, filter, sinogram, sinogram, slice, slice, fine, fine, work,
                  work, status);
   EXPECT_EQ(status, 12345);
   EXPECT_EQ(slice[0], 9.0f);
