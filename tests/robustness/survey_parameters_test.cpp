@@ -38,7 +38,7 @@ TEST_F(ParameterSurvey, MissingUnreadableOrDirectory) {
 }
 
 // An empty file, an image given by mistake and a header that does not start in column 1: no
-// header line, so the file is not read at all. The design passes this over without a message
+// header line, so the file is not read at all. This is passed over without a message
 // (rav_master always writes the header); the exit code still says that nothing was done.
 TEST_F(ParameterSurvey, NotAParameterFile) {
   make_scan();
