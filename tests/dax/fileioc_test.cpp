@@ -4,10 +4,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "dax.h"
 #include "ut.h"
 
@@ -20,10 +20,7 @@ namespace {
 class RawFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    dir_ = fs::temp_directory_path() / ("dax_raw_" + std::to_string(random()) + "_" +
-                                        std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    fs::create_directories(dir_);
+    dir_ = test_support::test_directory("dax_raw");
     close_all();
     dax_file_table = DaxFileTable{};
   }

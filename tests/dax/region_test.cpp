@@ -5,10 +5,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "dax.h"
 #include "ut.h"
 
@@ -23,9 +23,7 @@ constexpr std::int64_t kDataStart = 8;  // seven bytes precede the pixels
 class Regions : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    dir_ = fs::temp_directory_path() / ("dax_region_" + std::to_string(random()));
-    fs::create_directories(dir_);
+    dir_ = test_support::test_directory("dax_region");
     ST_DEF_SYSTEM(status_);
   }
   void TearDown() override {

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "dax.h"
 #include "ut.h"
 
@@ -20,9 +20,7 @@ namespace {
 class Writer : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    dir_ = fs::temp_directory_path() / ("dax_writer_" + std::to_string(random()));
-    fs::create_directories(dir_);
+    dir_ = test_support::test_directory("dax_writer");
     ST_DEF_SYSTEM(status_);
   }
   void TearDown() override { fs::remove_all(dir_); }

@@ -4,7 +4,6 @@
 // pass or several.
 #include <gtest/gtest.h>
 #include <omp.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "perf_support.h"
 #include "rav_kernels.h"
 #include "rav_slice_loops.h"
@@ -38,10 +38,7 @@ class LoopBits : public testing::Test {
  protected:
   void SetUp() override {
     ST_DEF_SYSTEM(status_);
-    dir_ = fs::path(testing::TempDir()) /
-           ("rav_loop_bits_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = test_support::test_directory("rav_loop_bits");
     sinograms_.resize(static_cast<std::size_t>(kSlices) * sinogram_size());
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> value(-0.5f, 2.0f);

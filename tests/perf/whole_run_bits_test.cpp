@@ -4,7 +4,6 @@
 // off-centre axis, flat-field series, one pass or several, rotation axis vertical or horizontal.
 #include <gtest/gtest.h>
 #include <omp.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "perf_support.h"
 #include "rav.h"
 #include "rav_kernels.h"
@@ -33,10 +33,7 @@ std::vector<float> read_floats(const fs::path& file) {
 class WholeRunBits : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::path(testing::TempDir()) /
-           ("rav_run_bits_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = test_support::test_directory("rav_run_bits");
   }
   void TearDown() override {
     omp_set_num_threads(omp_get_num_procs());

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "dax.h"
 #include "rav_in_zelfa.h"
 #include "ut.h"
@@ -68,9 +68,7 @@ inline Read read(const std::string& path, std::int32_t xmaxdat, std::int32_t yma
 class Files : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    dir_ = std::filesystem::temp_directory_path() / ("zelfa_" + std::to_string(random()));
-    std::filesystem::create_directories(dir_);
+    dir_ = test_support::test_directory("zelfa");
     rav_in_zelfa_state = RavInZelfaState{};
   }
   void TearDown() override {

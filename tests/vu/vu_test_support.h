@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "dv.h"
 #include "ut.h"
 #include "vu.h"
@@ -69,11 +70,7 @@ class InTempDir : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = std::filesystem::current_path();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("vu_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = test_support::test_directory("vu_test");
     std::filesystem::current_path(dir_);
   }
   void TearDown() override {
