@@ -56,7 +56,8 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
     rav_loop_tables(pass, tables, status);
     rav_allocate(WORK, tables.filter.NFFT,
                  "ERROR: Failed to allocated arrays for work space for filtering");
-    rav_allocate(OVERSAMPLED, rav_over_work_values(OV, pass.NUM_BINS),
+    // Only the oversampled method resamples; the others leave OVERSAMPLED empty.
+    rav_allocate(OVERSAMPLED, OV > 1 ? rav_over_work_values(OV, pass.NUM_BINS) : 0,
                  "ERROR: Failed to allocated arrays for work space for oversampled projection");
     rav_loop_limits(pass, tables, status);
   }
