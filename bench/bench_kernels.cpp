@@ -16,7 +16,6 @@
 
 #include "rav_kernels.h"
 #include "rav_numerics.h"
-#include "rav_slice_loops.h"
 #include "ut.h"
 
 namespace {
@@ -25,27 +24,17 @@ namespace {
 constexpr std::int32_t kProjections = 180;
 
 struct Scene {
-  std::vector<std::int32_t> x_starts, x_ends;
   RavGeometry g;
   std::vector<float> sinogram_1, sinogram_2, slice_1, slice_2;
   std::int64_t updates_per_slice = 0;
 
-  explicit Scene(std::int32_t bins) : x_starts(bins), x_ends(bins) {
-    g.NUM_BINS = bins;
-    g.NUM_PROJECTIONS = kProjections;
-    g.NUM_X = bins;
-    g.NUM_Y = bins;
-    g.AXIS_POSITION = 0.5f * static_cast<float>(bins) + 0.25f;
-    g.START_ANGLE = 0.01f;
-    g.ANGLE_STEP = std::numbers::pi_v<float> / kProjections;
-    std::int32_t status = ST_OK;
-    RAV_CALCULATE_LIMITS(bins, 1, 1, bins, bins, g.AXIS_POSITION, g.FIRST_ROW, g.LAST_ROW,
-                         x_starts, x_ends, status);
-    g.X_STARTS = x_starts;
-    g.X_ENDS = x_ends;
+  explicit Scene(std::int32_t bins)
+      : g(rav_geometry(bins, kProjections, 0.5f * static_cast<float>(bins) + 0.25f,
+                       {0.01f, std::numbers::pi_v<float> / kProjections, {}},
+                       {1, 1, bins, bins})) {
     for (std::int32_t y = g.FIRST_ROW; y <= g.LAST_ROW; ++y) {
-      if (x_ends[y - 1] >= x_starts[y - 1]) {
-        updates_per_slice += x_ends[y - 1] - x_starts[y - 1] + 1;
+      if (g.X_ENDS[y - 1] >= g.X_STARTS[y - 1]) {
+        updates_per_slice += g.X_ENDS[y - 1] - g.X_STARTS[y - 1] + 1;
       }
     }
     updates_per_slice *= kProjections;
@@ -101,8 +90,7 @@ void BM_Backproject(benchmark::State& state) {
   report_updates(state, (TWO ? 2 : 1) * s.updates_per_slice);
 }
 
-// The oversampled back-projection (OV = 4) of resampled projections into one slice: the
-// reference loop one projection at a time, the kernels in one batch.
+// The oversampled back-projection (OV = 4) of a batch of resampled projections into one slice.
 void BM_BackprojectOversampled(benchmark::State& state) {
   if (!select_target(state)) return;
   Scene s(static_cast<std::int32_t>(state.range(0)));
@@ -117,23 +105,14 @@ void BM_BackprojectOversampled(benchmark::State& state) {
                                   .subspan(static_cast<std::size_t>(j) * s.g.NUM_BINS,
                                            static_cast<std::size_t>(s.g.NUM_BINS)),
                               OV, slot);
-    rav_over_batch_entry(rav_over_angle(s.g.START_ANGLE, s.g.ANGLE_STEP, j), list[j]);
+    double theta = 0.0;
+    rav_projection_trig(s.g.angles, RavKernelMethod::FINE, j, theta, list[j].c, list[j].s);
     list[j].data[0] = slot.data();
   }
-  const bool reference = state.range(1) == 0;
   for (auto _ : state) {
     std::fill(s.slice_1.begin(), s.slice_1.end(), 0.0f);
-    if (reference) {
-      for (std::int32_t j = 0; j < kProjections; ++j) {
-        rav_backproject_1over(s.g, OV, rav_over_angle(s.g.START_ANGLE, s.g.ANGLE_STEP, j),
-                              std::span<const float>(resampled).subspan(
-                                  static_cast<std::size_t>(j * fine), static_cast<std::size_t>(fine)),
-                              s.slice_1);
-      }
-    } else {
-      float* slices[2] = {s.slice_1.data(), nullptr};
-      rav_kernel_backproject(RavKernelMethod::FINE, s.g, OV, list, 1, slices);
-    }
+    float* slices[2] = {s.slice_1.data(), nullptr};
+    rav_kernel_backproject(RavKernelMethod::FINE, s.g, OV, list, 1, slices);
     benchmark::DoNotOptimize(s.slice_1.data());
   }
   report_updates(state, s.updates_per_slice);

@@ -14,7 +14,6 @@
 #include "perf_support.h"
 #include "rav_kernels.h"
 #include "rav_numerics.h"
-#include "rav_slice_loops.h"
 #include "ut.h"
 
 namespace {
@@ -30,29 +29,12 @@ struct Case {
 };
 
 struct Scene {
-  std::vector<std::int32_t> x_starts, x_ends;
   RavGeometry g;
   std::vector<float> sinogram_1, sinogram_2;
 
-  explicit Scene(const Case& c, unsigned seed) {
-    const std::int32_t rows = std::max(c.num_y, c.bins);
-    x_starts.assign(static_cast<std::size_t>(rows), 0);
-    x_ends.assign(static_cast<std::size_t>(rows), 0);
-    g.NUM_BINS = c.bins;
-    g.NUM_PROJECTIONS = c.projections;
-    g.X_START = c.x_start;
-    g.Y_START = c.y_start;
-    g.NUM_X = c.num_x;
-    g.NUM_Y = c.num_y;
-    g.AXIS_POSITION = c.axis;
-    g.START_ANGLE = c.start_angle;
-    g.ANGLE_STEP = c.angle_step;
-    std::int32_t status = ST_OK;
-    RAV_CALCULATE_LIMITS(c.bins, c.x_start, c.y_start, c.num_x, c.num_y, c.axis, g.FIRST_ROW,
-                         g.LAST_ROW, x_starts, x_ends, status);
-    EXPECT_EQ(status, ST_OK);
-    g.X_STARTS = x_starts;
-    g.X_ENDS = x_ends;
+  explicit Scene(const Case& c, unsigned seed)
+      : g(rav_geometry(c.bins, c.projections, c.axis, {c.start_angle, c.angle_step, {}},
+                       {c.x_start, c.y_start, c.num_x, c.num_y})) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
     const std::int64_t size = std::int64_t{c.bins} * c.projections;
@@ -61,7 +43,7 @@ struct Scene {
     for (float& v : sinogram_1) v = value(rng);
     for (float& v : sinogram_2) v = value(rng);
   }
-  std::int64_t pixels() const { return std::int64_t{g.NUM_X} * g.NUM_Y; }
+  std::int64_t pixels() const { return g.pixels(); }
 };
 
 const float kPi = std::numbers::pi_v<float>;
@@ -139,23 +121,20 @@ TEST_P(KernelTargets, OversampledProjectionsEqualTheReferenceLoop) {
             std::span<const float>(s.sinogram_2).subspan(std::size_t(j) * c.bins, c.bins), OV,
             std::span<float>(fine_2).subspan(std::size_t(j * fine), fine));
       }
-      std::vector<float> ref_1(pixels, 0.5f), ref_2(pixels, 0.5f);
-      for (std::int32_t j = 0; j < c.projections; ++j) {
-        const float theta = rav_over_angle(c.start_angle, c.angle_step, j);
-        rav_backproject_over(s.g, OV, theta,
-                             std::span<const float>(fine_1).subspan(std::size_t(j * fine), fine),
-                             std::span<const float>(fine_2).subspan(std::size_t(j * fine), fine),
-                             ref_1, ref_2);
-      }
       std::vector<RavKernelProjection> list;
+      double theta = c.start_angle;
       for (std::int32_t j = 0; j < c.projections; ++j) {
-        const float theta = rav_over_angle(c.start_angle, c.angle_step, j);
         RavKernelProjection p;
-        p.c = std::cos(theta);
-        p.s = std::sin(theta);
+        if (!rav_projection_trig(s.g.angles, RavKernelMethod::FINE, j, theta, p.c, p.s)) continue;
         p.data[0] = fine_1.data() + j * fine;
         p.data[1] = fine_2.data() + j * fine;
         list.push_back(p);
+      }
+      std::vector<float> ref_1(pixels, 0.5f), ref_2(pixels, 0.5f);
+      {
+        TargetScope scope(RavKernelTarget::REFERENCE);
+        float* both[2] = {ref_1.data(), ref_2.data()};
+        rav_kernel_backproject(RavKernelMethod::FINE, s.g, OV, list, 2, both);
       }
       TargetScope scope(GetParam());
       std::vector<float> fast_1(pixels, 0.5f), fast_2(pixels, 0.5f), one(pixels, 0.5f);

@@ -53,16 +53,10 @@ class LoopBits : public testing::Test {
 
   SlicePass pass(std::int32_t method, const Grouping& g) const {
     SlicePass p;
+    // A block inside the slice, odd sizes, the axis off the block's centre.
+    p.geometry = rav_geometry(45, 53, 23.3f, {0.1f, std::numbers::pi_v<float> / 53, {}},
+                              {5, 3, 37, 29});
     p.METHOD = method;
-    p.X_START = 5;  // a block inside the slice, odd sizes, the axis off the block's centre
-    p.Y_START = 3;
-    p.NUM_X = 37;
-    p.NUM_Y = 29;
-    p.AXIS_POSITION = 23.3f;
-    p.START_ANGLE = 0.1f;
-    p.ANGLE_STEP = std::numbers::pi_v<float> / 53;
-    p.NUM_BINS = 45;
-    p.NUM_PROJECTIONS = 53;
     p.TWO_SLICES = g.two;
     p.MULTI_PROCESSORS = g.multi;
     p.FOUR_SLICES = g.four;
@@ -78,8 +72,8 @@ class LoopBits : public testing::Test {
     const fs::path file = dir_ / (tag + ".raw");
     SliceFile out;
     int error = 0;
-    const std::int64_t pixels = std::int64_t{base.NUM_X} * base.NUM_Y;
-    EXPECT_TRUE(slice_file_open(out, file.string(), pixels * 4, error));
+    const std::int64_t pixels = base.geometry.pixels();
+    EXPECT_TRUE(out.open(file.string(), pixels * 4, error));
     // The driver's storage: a multiple of four sinograms, refilled for every pass.
     const std::int32_t storage = 4 * ((per_pass + 3) / 4);
     std::vector<float> SINOGRAMS(static_cast<std::size_t>(storage * sinogram_size()), 0.25f);
@@ -101,7 +95,7 @@ class LoopBits : public testing::Test {
         RAV_RECON_SLICES(p, SINOGRAMS, times, slices, out, NEXT_RECORD, status_);
       }
     }
-    slice_file_close(out);
+    EXPECT_EQ(out.close(), "");
     EXPECT_EQ(status_, ST_OK);
     EXPECT_EQ(NEXT_RECORD, kSlices + 1);
     std::vector<float> values(static_cast<std::size_t>(kSlices * pixels));

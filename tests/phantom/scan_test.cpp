@@ -334,24 +334,14 @@ TEST_F(PhantomScanFiles, ReconstructionMatchesTheTruth) {
                                          1.5707963L);
 
   std::int32_t status = ST_OK;
-  RavFilterSet filter;
-  rav_filter_setup(bins, filter, status);
-  std::vector<std::int32_t> x_starts(bins), x_ends(bins);
-  RavGeometry geometry;
-  geometry.NUM_BINS = bins;
-  geometry.NUM_PROJECTIONS = projections;
-  geometry.NUM_X = geometry.NUM_Y = bins;
-  geometry.START_ANGLE = par.ANGLE_OFFSET;
-  geometry.ANGLE_STEP = par.ANGLE_BETWEEN_PROJECTIONS;
-  geometry.AXIS_POSITION = par.ROTATION_AXIS_POSITION;
-  RAV_CALCULATE_LIMITS(bins, 1, 1, bins, bins, par.ROTATION_AXIS_POSITION, geometry.FIRST_ROW,
-                       geometry.LAST_ROW, x_starts, x_ends, status);
-  geometry.X_STARTS = x_starts;
-  geometry.X_ENDS = x_ends;
+  const RavFilterPlan filter(bins);
+  const RavGeometry geometry =
+      rav_geometry(bins, projections, par.ROTATION_AXIS_POSITION,
+                   {par.ANGLE_OFFSET, par.ANGLE_BETWEEN_PROJECTIONS, {}}, {1, 1, bins, bins});
 
   const std::vector<PhantomEllipsoid> head =
       phantom_place(phantom_head(), phantom_placement(bins, 4, par.ROTATION_AXIS_POSITION));
-  std::vector<float> slice(bins * bins), truth(bins * bins), work(filter.NFFT);
+  std::vector<float> slice(bins * bins), truth(bins * bins), work(filter.NFFT());
   for (int s : {2, 3}) {
     for (float& value : sinograms[s - 1]) value *= scale;
     phantom_truth_slice(head, s, bins, o.subsamples, truth);

@@ -33,19 +33,19 @@ TEST(Limits, AxisAtTheDetectorCentre) {
   Block s(100, 1, 50.0f, 1, 1, 100, 100);
   EXPECT_EQ(s.g.FIRST_ROW, 2);
   EXPECT_EQ(s.g.LAST_ROW, 97);
-  EXPECT_EQ(s.x_starts[49], 2);  // row 50
-  EXPECT_EQ(s.x_ends[49], 97);
+  EXPECT_EQ(s.g.X_STARTS[49], 2);  // row 50
+  EXPECT_EQ(s.g.X_ENDS[49], 97);
   // Every visited pixel centre lies inside the circle of radius R = 49.499 about the axis
   // (48.5 left of it to 46.5 right of it on row 50), and the rows are symmetric in the same way.
   const double R = 49.499;
   for (std::int32_t y = s.g.FIRST_ROW; y <= s.g.LAST_ROW; ++y) {
-    ASSERT_LE(s.x_starts[y - 1], s.x_ends[y - 1]) << y;
-    for (std::int32_t x : {s.x_starts[y - 1], s.x_ends[y - 1]}) {
+    ASSERT_LE(s.g.X_STARTS[y - 1], s.g.X_ENDS[y - 1]) << y;
+    for (std::int32_t x : {s.g.X_STARTS[y - 1], s.g.X_ENDS[y - 1]}) {
       EXPECT_LT(std::hypot(x - 0.5 - 50.0, y - 0.5 - 50.0), R) << x << " " << y;
     }
   }
-  EXPECT_EQ(s.x_starts[49] - 0.5 - 50.0, -48.5);
-  EXPECT_EQ(s.x_ends[49] - 0.5 - 50.0, 46.5);
+  EXPECT_EQ(s.g.X_STARTS[49] - 0.5 - 50.0, -48.5);
+  EXPECT_EQ(s.g.X_ENDS[49] - 0.5 - 50.0, 46.5);
 }
 
 TEST(Limits, NearerDetectorEndDecidesTheRadius) {
@@ -53,8 +53,8 @@ TEST(Limits, NearerDetectorEndDecidesTheRadius) {
   EXPECT_EQ(s.g.FIRST_ROW, 2);
   EXPECT_EQ(s.g.LAST_ROW, 57);
   // Row 30 (d = -0.5): columns INT(30 - h) + 2 .. INT(30 + h) - 2 with h just below 29.499.
-  EXPECT_EQ(s.x_starts[29], 2);
-  EXPECT_EQ(s.x_ends[29], 57);
+  EXPECT_EQ(s.g.X_STARTS[29], 2);
+  EXPECT_EQ(s.g.X_ENDS[29], 57);
 }
 
 TEST(Limits, SubBlocksSeeTheSameCircleInLocalNumbers) {
@@ -64,8 +64,8 @@ TEST(Limits, SubBlocksSeeTheSameCircleInLocalNumbers) {
   EXPECT_EQ(part.g.FIRST_ROW, 1);
   EXPECT_EQ(part.g.LAST_ROW, std::min(50, full.g.LAST_ROW - 30));
   for (std::int32_t y = part.g.FIRST_ROW; y <= part.g.LAST_ROW; ++y) {
-    EXPECT_EQ(part.x_starts[y - 1], std::max(1, full.x_starts[y + 29] - 20)) << y;
-    EXPECT_EQ(part.x_ends[y - 1], std::min(40, full.x_ends[y + 29] - 20)) << y;
+    EXPECT_EQ(part.g.X_STARTS[y - 1], std::max(1, full.g.X_STARTS[y + 29] - 20)) << y;
+    EXPECT_EQ(part.g.X_ENDS[y - 1], std::min(40, full.g.X_ENDS[y + 29] - 20)) << y;
   }
 }
 
@@ -116,7 +116,7 @@ TEST(Backprojection, AngleRightTakesTheMirroredRow) {
   for (bool linear : {false, true}) {
     const auto slice = backproject1(s, linear, sino);
     for (std::int32_t y = s.g.FIRST_ROW; y <= s.g.LAST_ROW; ++y) {
-      for (std::int32_t x = s.x_starts[y - 1]; x <= s.x_ends[y - 1]; ++x) {
+      for (std::int32_t x = s.g.X_STARTS[y - 1]; x <= s.g.X_ENDS[y - 1]; ++x) {
         const float value = slice[(y - 1) * 100 + (x - 1)];
         const float expected = sino[101 - y - 1];  // bin 101 - r
         if (linear) {
@@ -203,7 +203,7 @@ TEST(Backprojection, NoBinOutsideTheProjectionIsRead) {
       for (std::int32_t k = 1; k <= c.bins; ++k) buffer[k] = frac(rng);
       Block one = s;
       one.g.NUM_PROJECTIONS = 1;
-      one.g.START_ANGLE = static_cast<float>(s.g.START_ANGLE + static_cast<double>(j) * step);
+      one.g.angles.START_ANGLE = static_cast<float>(s.g.angles.START_ANGLE + static_cast<double>(j) * step);
       const std::span<const float> projection(buffer.data() + 1, c.bins);
       for (bool linear : {false, true}) {
         std::vector<float> slice(one.pixels());
@@ -238,8 +238,8 @@ TEST(Backprojection, NonFiniteAnglesAddNothingAndBadStatusWritesNothing) {
 // stops at the first such read.
 TEST(BackprojectionDeathTest, ReadOutsideTheProjectionIsCaught) {
   Block s(100, 1, 50.0f, 1, 1, 100, 100);
-  s.x_starts[49] = 1;
-  s.x_ends[49] = 100;  // row 50 across the whole block: bins beyond 100 at angle 0
+  s.g.X_STARTS[49] = 1;
+  s.g.X_ENDS[49] = 100;  // row 50 across the whole block: bins beyond 100 at angle 0
   std::vector<float> sino(100, 1.0f);
   EXPECT_DEATH(backproject1(s, true, sino), "");
 }

@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "rav_kernels.h"
 #include "rav_numerics.h"
-#include "rav_slice_loops.h"
 #include "test_data.h"
 #include "ut.h"
 
@@ -25,6 +25,17 @@ std::int32_t good_status() {
 
 bool bitwise_equal(const std::vector<float>& a, const std::vector<float>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+// Adds the fine samples FINE of one projection taken at THETA to SLICE.
+void add_fine(const RavGeometry& g, std::int32_t OV, float theta, const std::vector<float>& fine,
+              std::vector<float>& slice) {
+  RavKernelProjection p;
+  p.c = std::cos(theta);
+  p.s = std::sin(theta);
+  p.data[0] = fine.data();
+  float* slices[2] = {slice.data(), nullptr};
+  rav_kernel_backproject(RavKernelMethod::FINE, g, OV, {&p, 1}, 1, slices);
 }
 
 
@@ -53,22 +64,11 @@ TEST(Oversampling, PixelTakesTheFineSampleAtOrLeftOfItsPosition) {
   const std::int32_t OV = 4;
   std::vector<float> fine(static_cast<std::size_t>(OV * 100));
   std::iota(fine.begin(), fine.end(), 1.0f);  // OVERSAMPLED(n) = n
-  const std::vector<std::int32_t> starts{1}, ends{1};
-  RavGeometry geometry;
-  geometry.NUM_BINS = 100;
-  geometry.NUM_PROJECTIONS = 1;
-  geometry.X_START = 60;
-  geometry.Y_START = 50;
-  geometry.NUM_X = 1;
-  geometry.NUM_Y = 1;
-  geometry.FIRST_ROW = 1;
-  geometry.LAST_ROW = 1;
-  geometry.X_STARTS = starts;
-  geometry.X_ENDS = ends;
-  geometry.AXIS_POSITION = 50.0f;
+  const RavGeometry geometry = rav_geometry(100, 1, 50.0f, {}, {60, 50, 1, 1});
+  ASSERT_EQ(geometry.LAST_ROW, 1);
   std::vector<float> slice{0.0f};
   const float theta = 30.0f * 3.14159265f / 180.0f;
-  rav_backproject_1over(geometry, OV, theta, fine, slice);
+  add_fine(geometry, OV, theta, fine, slice);
   EXPECT_EQ(slice[0], 232.0f);
 }
 
@@ -81,12 +81,12 @@ TEST(Oversampling, PixelOnAFineSampleTakesTheSampleBefore) {
     std::vector<float> fine(static_cast<std::size_t>(OV * 20));
     std::iota(fine.begin(), fine.end(), 1.0f);
     std::vector<float> slice(400, 0.0f);
-    rav_backproject_1over(g, OV, 0.0f, fine, slice);
+    add_fine(g, OV, 0.0f, fine, slice);
     std::int32_t visited = 0;
     for (std::int32_t y = 1; y <= 20; ++y) {
       for (std::int32_t x = 1; x <= 20; ++x) {
-        const bool inside = y >= g.FIRST_ROW && y <= g.LAST_ROW && x >= block.x_starts[y - 1] &&
-                            x <= block.x_ends[y - 1];
+        const bool inside = y >= g.FIRST_ROW && y <= g.LAST_ROW && x >= block.g.X_STARTS[y - 1] &&
+                            x <= block.g.X_ENDS[y - 1];
         const float expected = inside ? static_cast<float>((x - 1) * OV) : 0.0f;
         EXPECT_EQ(slice[static_cast<std::size_t>((y - 1) * 20 + x - 1)], expected)
             << "OV " << OV << " pixel " << x << ", " << y;
@@ -102,15 +102,14 @@ TEST(Oversampling, OneProjectionAtAngleZeroGoesThroughFilterAndResampling) {
   // (W(i-1) + (OV-1)·W(i))·(1/OV) of the filtered projection W.
   const std::int32_t num_bins = 24, OV = 3;
   Block block(num_bins, 1, 12.0f, 1, 1, num_bins, num_bins, 0.0f, 0.1f);
-  RavFilterSet filter;
+  const RavFilterPlan filter(num_bins);
   std::int32_t status = good_status();
-  rav_filter_setup(num_bins, filter, status);
   const std::vector<float> sinogram = random_values(num_bins, 7);
-  std::vector<float> filtered(static_cast<std::size_t>(filter.NFFT));
-  rav_filter_projection(num_bins, sinogram, filter, filtered, status);
+  std::vector<float> filtered(static_cast<std::size_t>(filter.NFFT()));
+  filter.filter(sinogram, filtered);
 
   std::vector<float> slice(num_bins * num_bins, -1.0f), fine(OV * num_bins);
-  std::vector<float> work(static_cast<std::size_t>(filter.NFFT));
+  std::vector<float> work(static_cast<std::size_t>(filter.NFFT()));
   const std::vector<float> before = sinogram;
   RAV_RECON_1OVER(block.g, OV, filter, sinogram, slice, fine, work, status);
   ASSERT_EQ(status, ST_OK);
@@ -119,8 +118,8 @@ TEST(Oversampling, OneProjectionAtAngleZeroGoesThroughFilterAndResampling) {
   const RavGeometry& g = block.g;
   for (std::int32_t y = 1; y <= num_bins; ++y) {
     for (std::int32_t x = 1; x <= num_bins; ++x) {
-      const bool inside = y >= g.FIRST_ROW && y <= g.LAST_ROW && x >= block.x_starts[y - 1] &&
-                          x <= block.x_ends[y - 1];
+      const bool inside = y >= g.FIRST_ROW && y <= g.LAST_ROW && x >= block.g.X_STARTS[y - 1] &&
+                          x <= block.g.X_ENDS[y - 1];
       const float expected =
           inside ? (1.0f * filtered[x - 2] + static_cast<float>(OV - 1) * filtered[x - 1]) * R
                  : 0.0f;
@@ -133,13 +132,12 @@ TEST(Oversampling, TwoSinogramWorkerEqualsTwoSingleCalls) {
   // Odd sizes, an off-centre axis, a partial block and an angle far from zero.
   const std::int32_t num_bins = 37, num_projections = 29, OV = 3;
   Block block(num_bins, num_projections, 17.3f, 4, 3, 30, 27, 0.7f, 0.11f);
-  RavFilterSet filter;
+  const RavFilterPlan filter(num_bins);
   std::int32_t status = good_status();
-  rav_filter_setup(num_bins, filter, status);
   const std::size_t sino = num_bins * num_projections, pixels = 30 * 27;
   const std::vector<float> s1 = random_values(sino, 1), s2 = random_values(sino, 2);
   std::vector<float> fine_1(OV * num_bins), fine_2(OV * num_bins);
-  std::vector<float> work_1(filter.NFFT), work_2(filter.NFFT);
+  std::vector<float> work_1(filter.NFFT()), work_2(filter.NFFT());
   std::vector<float> one_1(pixels), one_2(pixels), pair_1(pixels, 5.0f), pair_2(pixels, 5.0f);
   RAV_RECON_1OVER(block.g, OV, filter, s1, one_1, fine_1, work_1, status);
   RAV_RECON_1OVER(block.g, OV, filter, s2, one_2, fine_1, work_1, status);
@@ -153,21 +151,26 @@ TEST(Oversampling, TwoSinogramWorkerEqualsTwoSingleCalls) {
 }
 
 TEST(Oversampling, AnglesAreComputedAfreshNotSummed) {
-  const float start = 0.3f, step = 0.0123f;
-  EXPECT_EQ(rav_over_angle(start, step, 0), start);
-  EXPECT_EQ(rav_over_angle(start, step, 1000), start + 1000.0f * step);
-  float sum = start;
-  for (int j = 0; j < 1000; ++j) sum += step;
-  EXPECT_NE(rav_over_angle(start, step, 1000), sum);  // the running sum drifts
+  const RavAngles angles{0.3f, 0.0123f, {}};
+  const auto cosine = [&](std::int64_t j) {
+    double theta = angles.START_ANGLE;
+    float c = 0.0f, s = 0.0f;
+    EXPECT_TRUE(rav_projection_trig(angles, RavKernelMethod::FINE, j, theta, c, s));
+    return c;
+  };
+  EXPECT_EQ(cosine(0), std::cos(0.3f));
+  EXPECT_EQ(cosine(1000), std::cos(0.3f + 1000.0f * 0.0123f));
+  float sum = 0.3f;
+  for (int j = 0; j < 1000; ++j) sum += 0.0123f;
+  EXPECT_NE(cosine(1000), std::cos(sum));  // the running sum drifts
 }
 
 TEST(Oversampling, BadArgumentsAndBadStatus) {
   Block block(16, 4, 8.0f, 1, 1, 16, 16, 0.0f, 0.5f);
-  RavFilterSet filter;
+  const RavFilterPlan filter(16);
   std::int32_t status = good_status();
-  rav_filter_setup(16, filter, status);
   const std::vector<float> sinogram = random_values(64, 3);
-  std::vector<float> slice(256, 9.0f), fine(64), work(filter.NFFT);
+  std::vector<float> slice(256, 9.0f), fine(64), work(filter.NFFT());
 
   RAV_RECON_1OVER(block.g, 0, filter, sinogram, slice, fine, work, status);
   EXPECT_EQ(status, 20017);

@@ -29,27 +29,15 @@ std::int32_t good_status() {
 // A small pass with odd sizes, a partial block and an off-centre axis.
 SlicePass small_pass(std::int32_t first, std::int32_t last, std::int32_t method) {
   SlicePass pass;
+  pass.geometry = rav_geometry(19, 11, 9.6f, {0.2f, 0.3f, {}}, {2, 3, 15, 13});
   pass.METHOD = method;
-  pass.X_START = 2;
-  pass.Y_START = 3;
-  pass.NUM_X = 15;
-  pass.NUM_Y = 13;
-  pass.AXIS_POSITION = 9.6f;
-  pass.START_ANGLE = 0.2f;
-  pass.ANGLE_STEP = 0.3f;
   pass.FIRST_SLICE = first;
   pass.LAST_SLICE = last;
-  pass.NUM_BINS = 19;
-  pass.NUM_PROJECTIONS = 11;
   return pass;
 }
 
-std::int64_t sinogram_size(const SlicePass& pass) {
-  return static_cast<std::int64_t>(pass.NUM_BINS) * pass.NUM_PROJECTIONS;
-}
-std::int64_t slice_size(const SlicePass& pass) {
-  return static_cast<std::int64_t>(pass.NUM_X) * pass.NUM_Y;
-}
+std::int64_t sinogram_size(const SlicePass& pass) { return pass.geometry.sinogram_values(); }
+std::int64_t slice_size(const SlicePass& pass) { return pass.geometry.pixels(); }
 
 std::vector<float> random_sinograms(const SlicePass& pass, std::int64_t count, unsigned seed) {
   std::mt19937 engine(seed);
@@ -101,9 +89,8 @@ LoopRun run_loop(bool oversampled, const SlicePass& pass, std::vector<float> sin
   SliceFile out;
   int error = 0;
   const std::string path = temp_path(tag);
-  EXPECT_TRUE(slice_file_open(out, path, slice_size(pass) * 4, error));
+  EXPECT_TRUE(out.open(path, slice_size(pass) * 4, error));
   SliceBuffers slices;
-  slices.SLICE_1.assign(static_cast<std::size_t>(slice_size(pass)), 0.0f);
   run.next_record = first_record;
   run.status = good_status();
   run.times.CPU_INPUT = 3.0f;
@@ -114,7 +101,7 @@ LoopRun run_loop(bool oversampled, const SlicePass& pass, std::vector<float> sin
     RAV_RECON_SLICES(pass, sinograms, run.times, slices, out, run.next_record, run.status);
   }
   run.console = lines_of(testing::internal::GetCapturedStdout());
-  slice_file_close(out);
+  EXPECT_EQ(out.close(), "");
   run.file = read_floats(path);
   run.sinograms = std::move(sinograms);
   std::filesystem::remove(path);
@@ -125,25 +112,10 @@ LoopRun run_loop(bool oversampled, const SlicePass& pass, std::vector<float> sin
 std::vector<float> expected_slices(bool oversampled, const SlicePass& pass,
                                    std::vector<float> sinograms, std::int32_t count) {
   std::int32_t status = good_status();
-  std::vector<std::int32_t> starts(pass.NUM_Y), ends(pass.NUM_Y);
-  RavGeometry g;
-  g.NUM_BINS = pass.NUM_BINS;
-  g.NUM_PROJECTIONS = pass.NUM_PROJECTIONS;
-  g.X_START = pass.X_START;
-  g.Y_START = pass.Y_START;
-  g.NUM_X = pass.NUM_X;
-  g.NUM_Y = pass.NUM_Y;
-  g.START_ANGLE = pass.START_ANGLE;
-  g.ANGLE_STEP = pass.ANGLE_STEP;
-  g.AXIS_POSITION = pass.AXIS_POSITION;
-  RAV_CALCULATE_LIMITS(pass.NUM_BINS, pass.X_START, pass.Y_START, pass.NUM_X, pass.NUM_Y,
-                       pass.AXIS_POSITION, g.FIRST_ROW, g.LAST_ROW, starts, ends, status);
-  g.X_STARTS = starts;
-  g.X_ENDS = ends;
-  RavFilterSet filter;
-  rav_filter_setup(pass.NUM_BINS, filter, status);
-  std::vector<float> work(static_cast<std::size_t>(filter.NFFT));
-  std::vector<float> fine(static_cast<std::size_t>(std::max(pass.METHOD, 1) * pass.NUM_BINS));
+  const RavGeometry& g = pass.geometry;
+  const RavFilterPlan filter(g.NUM_BINS);
+  std::vector<float> work(static_cast<std::size_t>(filter.NFFT()));
+  std::vector<float> fine(static_cast<std::size_t>(std::max(pass.METHOD, 1) * g.NUM_BINS));
   const std::int64_t sino = sinogram_size(pass), pixels = slice_size(pass);
   std::vector<float> slices(static_cast<std::size_t>(count * pixels));
   for (std::int32_t k = 0; k < count; ++k) {
@@ -230,7 +202,7 @@ TEST(SliceLoops, BadStatusOnEntryDoesNothing) {
     SliceFile out;
     int error = 0;
     const std::string path = temp_path("bad");
-    ASSERT_TRUE(slice_file_open(out, path, slice_size(pass) * 4, error));
+    ASSERT_TRUE(out.open(path, slice_size(pass) * 4, error));
     SliceBuffers slices;
     ReconTimes times;
     std::int32_t next_record = 1;
@@ -244,7 +216,7 @@ TEST(SliceLoops, BadStatusOnEntryDoesNothing) {
       RAV_RECON_SLICES(pass, storage, times, slices, out, next_record, status);
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    slice_file_close(out);
+    EXPECT_EQ(out.close(), "");
     EXPECT_EQ(status, 777);
     EXPECT_EQ(next_record, 1);
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
@@ -319,28 +291,29 @@ TEST(SliceFile, OpenTruncatesAndRecordsLandAtTheirPlace) {
   }
   SliceFile out;
   int error = -1;
-  ASSERT_TRUE(slice_file_open(out, path, 8, error));
+  ASSERT_TRUE(out.open(path, 8, error));
   EXPECT_EQ(error, 0);
-  slice_file_write(out, 3, std::vector<float>{5.0f, 6.0f});
-  slice_file_write(out, 1, std::vector<float>{1.0f, 2.0f});
-  slice_file_close(out);
-  EXPECT_EQ(out.file, nullptr);
+  EXPECT_EQ(out.write(3, std::vector<float>{5.0f, 6.0f}), "");
+  EXPECT_EQ(out.write(1, std::vector<float>{1.0f, 2.0f}), "");
+  EXPECT_EQ(out.close(), "");
+  EXPECT_FALSE(out.is_open());
   EXPECT_EQ(read_floats(path), (std::vector<float>{1, 2, 0, 0, 5, 6}));
   std::filesystem::remove(path);
 
-  EXPECT_FALSE(slice_file_open(out, testing::TempDir() + "no/such/dir/out.raw", 8, error));
+  EXPECT_FALSE(out.open(testing::TempDir() + "no/such/dir/out.raw", 8, error));
   EXPECT_EQ(error, ENOENT);
-  EXPECT_EQ(out.file, nullptr);
+  EXPECT_FALSE(out.is_open());
 }
 
 TEST(SliceFile, RecordOffsetsAreSixtyFourBit) {
   // Record 300000 of 8 kB lies beyond 2 GB; the file is sparse, so this costs no disk space.
   const std::string path = temp_path("big");
-  SliceFile out;
-  int error = 0;
-  ASSERT_TRUE(slice_file_open(out, path, 8192, error));
-  slice_file_write(out, 300000, std::vector<float>(2048, 1.5f));
-  slice_file_close(out);
+  {
+    SliceFile out;
+    int error = 0;
+    ASSERT_TRUE(out.open(path, 8192, error));
+    EXPECT_EQ(out.write(300000, std::vector<float>(2048, 1.5f)), "");
+  }  // closed by its destructor
   EXPECT_EQ(std::filesystem::file_size(path), 300000ull * 8192ull);
   std::ifstream in(path, std::ios::binary);
   in.seekg(299999ll * 8192ll);
@@ -350,70 +323,47 @@ TEST(SliceFile, RecordOffsetsAreSixtyFourBit) {
   std::filesystem::remove(path);
 }
 
-using SliceFileDeathTest = testing::Test;
+// A full device, a record that does not fit and too few sinograms end the run with an
+// "ERROR: " line (the loops throw it to the entry).
+TEST(SliceFile, FailuresEndTheRunWithAnErrorLine) {
+  SliceFile full;
+  int error = 0;
+  ASSERT_TRUE(full.open("/dev/full", 16, error));
+  EXPECT_EQ(full.write(2, std::vector<float>(4, 1.0f)),
+            "ERROR: Problem writing record 2 of output file /dev/full: No space left on device");
+  EXPECT_EQ(full.write(1, std::vector<float>(3, 1.0f)),
+            "ERROR: Record 1 of 12 bytes does not fit output file /dev/full (records of 16 "
+            "bytes)");
 
-TEST(SliceFileDeathTest, FullDiskEndsTheRunWithAnErrorLine) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // The messages go to standard output; the death test reads standard error.
-  const auto write_to_full_disk = [] {
-    dup2(STDERR_FILENO, STDOUT_FILENO);
+  const auto fatal = [](const SlicePass& pass, std::int64_t stored, const std::string& path,
+                        bool oversampled) -> std::string {
+    std::vector<float> sinograms = random_sinograms(pass, stored, 9);
     SliceFile out;
     int error = 0;
-    if (!slice_file_open(out, "/dev/full", 16, error)) std::exit(3);
-    slice_file_write(out, 2, std::vector<float>(4, 1.0f));
-    std::exit(0);
-  };
-  EXPECT_EXIT(write_to_full_disk(), testing::ExitedWithCode(1),
-              "ERROR: Problem writing record 2 of output file /dev/full: No space left on device");
-
-  // The same from inside a slice loop.
-  const auto loop_to_full_disk = [] {
-    dup2(STDERR_FILENO, STDOUT_FILENO);
-    SlicePass pass = grouped(small_pass(1, 3, 2), Grouping::kFour);
-    std::vector<float> sinograms = random_sinograms(pass, 4, 9);
-    SliceFile out;
-    int error = 0;
-    if (!slice_file_open(out, "/dev/full", slice_size(pass) * 4, error)) std::exit(3);
+    EXPECT_TRUE(out.open(path, slice_size(pass) * 4, error));
     SliceBuffers slices;
     ReconTimes times;
     std::int32_t next_record = 1, status = good_status();
-    RAV_RECON_OVERSLICES(pass, sinograms, times, slices, out, next_record, status);
-    std::exit(0);
+    testing::internal::CaptureStdout();
+    try {
+      if (oversampled) {
+        RAV_RECON_OVERSLICES(pass, sinograms, times, slices, out, next_record, status);
+      } else {
+        RAV_RECON_SLICES(pass, sinograms, times, slices, out, next_record, status);
+      }
+    } catch (const RavFatalError& failure) {
+      testing::internal::GetCapturedStdout();
+      return failure.what();
+    }
+    testing::internal::GetCapturedStdout();
+    return "";
   };
-  EXPECT_EXIT(loop_to_full_disk(), testing::ExitedWithCode(1),
-              "ERROR: Problem writing record 1 of output file /dev/full");
-}
-
-TEST(SliceFileDeathTest, MisfitsAreFatal) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EQ(fatal(grouped(small_pass(1, 3, 2), Grouping::kFour), 4, "/dev/full", true)
+                .substr(0, 56),
+            "ERROR: Problem writing record 1 of output file /dev/full");
   const std::string path = temp_path("misfit");
-  const auto short_record = [&path] {
-    dup2(STDERR_FILENO, STDOUT_FILENO);
-    SliceFile out;
-    int error = 0;
-    slice_file_open(out, path, 16, error);
-    slice_file_write(out, 1, std::vector<float>(3, 1.0f));
-    std::exit(0);
-  };
-  EXPECT_EXIT(short_record(), testing::ExitedWithCode(1),
-              "ERROR: Record 1 of 12 bytes does not fit output file");
-
-  // Storage for fewer sinograms than the pass has slices.
-  const auto short_storage = [&path] {
-    dup2(STDERR_FILENO, STDOUT_FILENO);
-    const SlicePass pass = small_pass(1, 5, 0);
-    std::vector<float> sinograms = random_sinograms(pass, 4, 9);
-    SliceFile out;
-    int error = 0;
-    slice_file_open(out, path, slice_size(pass) * 4, error);
-    SliceBuffers slices;
-    ReconTimes times;
-    std::int32_t next_record = 1, status = good_status();
-    RAV_RECON_SLICES(pass, sinograms, times, slices, out, next_record, status);
-    std::exit(0);
-  };
-  EXPECT_EXIT(short_storage(), testing::ExitedWithCode(1),
-              "ERROR: The sinogram storage holds 4 sinograms, fewer than the 5 slices of the pass");
+  EXPECT_EQ(fatal(small_pass(1, 5, 0), 4, path, false),
+            "ERROR: The sinogram storage holds 4 sinograms, fewer than the 5 slices of the pass");
   std::filesystem::remove(path);
 }
 

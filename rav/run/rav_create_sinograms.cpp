@@ -1,0 +1,281 @@
+// Sinogram assembly of a pass: the pass's rows (or columns) of every projection, corrected for
+// background and flat field, minus the logarithm, scaled, one row of each slice's sinogram.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "dax.h"
+#include "rav_drivers.h"
+#include "rav_in_zelfa.h"
+#include "ut.h"
+#include "vu.h"
+
+namespace {
+constexpr std::string_view kRoutine = "Subroutine RAV_CREATE_SINOGRAMS V0.22";
+
+// Flat-field values below this are raised to it, so that the division never divides by zero.
+constexpr float kFlatFloor = 0.100000001F;
+
+// The region of an image that belongs to the pass: whole rows FIRST_SLICE..LAST_SLICE with the
+// rotation axis vertical, whole columns otherwise.
+struct Region {
+  std::int32_t x_start, y_start, x_end, y_end;
+};
+
+Region pass_region(const ParameterSet& p, const SinogramPass& pass) {
+  if (p.ROTATION_VERTICAL) return {1, pass.FIRST_SLICE, p.NUM_IMAGE_1, pass.LAST_SLICE};
+  return {pass.FIRST_SLICE, 1, pass.LAST_SLICE, p.NUM_IMAGE_2};
+}
+
+std::string numbered_name(std::string_view prefix, std::int32_t number, bool length_varies,
+                          std::int32_t digits, std::string_view postfix,
+                          std::int32_t& status) {
+  bool overflow = false;
+  std::string name;
+  UT_FILENAME(prefix, number, !length_varies, digits, postfix, overflow, name, status);
+  return name.substr(0, SLEN(name));
+}
+
+// Messages that must reach the user even after a failure has made the status bad.
+void write_always(std::string_view text) {
+  std::int32_t status = ST_OK;
+  UT_WRITE(text, status);
+}
+
+// Reads the pass's region of a background or flat field; an image that cannot be read ends the
+// run, since every projection would be corrected wrongly.
+void read_reference(const ParameterSet& p, const SinogramPass& pass, const std::string& name,
+                    std::string_view message, std::vector<float>& data, std::int32_t& status) {
+  const Region r = pass_region(p, pass);
+  std::int32_t retstat = 0, xnum = 0, ynum = 0;
+  RAV_IN_ZELFA(pass.DATA_DIM_1, pass.DATA_DIM_2, r.x_start, r.y_start, r.x_end, r.y_end, name,
+               retstat, xnum, ynum, data, status);
+  if (retstat != 0 || status != ST_OK) throw RavFatalError(std::string(message) + "\n" + name);
+}
+
+// A flat field ready for division: background subtracted, small values raised.
+void read_flatfield(const ParameterSet& p, const SinogramPass& pass, const std::string& name,
+                    const std::vector<float>& background, std::vector<float>& flat,
+                    std::int32_t& status) {
+  read_reference(p, pass, name, "ERROR: Problem inputting flat-field", flat, status);
+  if (p.SUBTRACT_BACKGROUND) {
+    for (std::size_t i = 0; i < flat.size(); ++i) flat[i] -= background[i];
+  }
+  for (float& value : flat) value = std::max(value, kFlatFloor);
+}
+
+std::string flatfield_name(const ParameterSet& p, std::int32_t number, std::int32_t& status) {
+  return numbered_name(p.FF_PREFIX, number, p.FF_NUMBER_LENGTH_VARIES,
+                       p.FF_LENGTH_OF_NUMERICAL_PART, p.FF_POSTFIX, status);
+}
+
+// Corrects the XNUM x YNUM region of projection J held in IMAGE_DATA and stores it into every
+// sinogram of the pass. Returns how many values had to be raised to the logarithm's floor and
+// adds the values that were set to 0 as not finite to NOT_FINITE.
+std::int64_t store_projection(const ParameterSet& p, const SinogramPass& pass,
+                              std::int32_t xnum, std::int32_t ynum, std::int32_t j,
+                              float flat_weight, float SINOGRAM_SCALE, ImageBuffers& images,
+                              std::span<float> SINOGRAMS, std::int64_t& not_finite) {
+  const std::int32_t num_slices = pass.LAST_SLICE - pass.FIRST_SLICE + 1;
+  const std::int64_t sinogram_size = std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS;
+  const auto sinogram_row = [&](std::int32_t k) {
+    return SINOGRAMS.data() + k * sinogram_size + std::int64_t{j - 1} * pass.NUM_BINS;
+  };
+  const auto row_of = [](std::vector<float>& data, std::int64_t offset) {
+    return data.empty() ? nullptr : data.data() + offset;
+  };
+  // Row y of the region, corrected straight into its sinogram (axis vertical) or in place, to
+  // be spread over the sinograms below (axis horizontal).
+  std::int64_t raised = 0;
+  for (std::int32_t y = 0; y < ynum; ++y) {
+    const std::int64_t offset = std::int64_t{y} * pass.DATA_DIM_1;
+    RavCorrection correction;
+    correction.background = p.SUBTRACT_BACKGROUND ? row_of(images.BACKGROUND_DATA, offset) : nullptr;
+    correction.flat = p.CORRECT_FLATFIELD ? row_of(images.FLATFIELD_DATA, offset) : nullptr;
+    correction.flat2 = p.CORRECT_FLATFIELD && p.FLATFIELD_CHANGING
+                           ? row_of(images.FLATFIELD2_DATA, offset)
+                           : nullptr;
+    correction.flat_weight = flat_weight;
+    correction.take_logarithm = p.TAKE_LOGARITHM;
+    correction.scale = SINOGRAM_SCALE;
+    float* image = images.IMAGE_DATA.data() + offset;
+    float* out = p.ROTATION_VERTICAL && y < num_slices ? sinogram_row(y) : image;
+    raised += rav_correct_row(image, correction, xnum, out, not_finite);
+  }
+  if (p.ROTATION_VERTICAL) return raised;
+  // Sinogram k takes column k of the region.
+  const float* image = images.IMAGE_DATA.data();
+  for (std::int32_t k = 0; k < num_slices; ++k) {
+    float* row = sinogram_row(k);
+    for (std::int32_t bin = 0; bin < ynum; ++bin) {
+      row[bin] = image[std::int64_t{bin} * pass.DATA_DIM_1 + k];
+    }
+  }
+  return raised;
+}
+
+void zero_projection(const SinogramPass& pass, std::int32_t j, std::span<float> SINOGRAMS) {
+  const std::int32_t num_slices = pass.LAST_SLICE - pass.FIRST_SLICE + 1;
+  const std::int64_t sinogram_size = std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS;
+  for (std::int32_t k = 0; k < num_slices; ++k) {
+    std::fill_n(SINOGRAMS.data() + k * sinogram_size + std::int64_t{j - 1} * pass.NUM_BINS,
+                pass.NUM_BINS, 0.0F);
+  }
+}
+
+void display_first_sinogram(const SinogramPass& pass, std::span<float> SINOGRAMS,
+                            std::int32_t& status) {
+  std::vector<float> bins_axis(static_cast<std::size_t>(pass.NUM_BINS));
+  std::vector<float> projections_axis(static_cast<std::size_t>(pass.NUM_PROJECTIONS));
+  for (std::size_t i = 0; i < bins_axis.size(); ++i) bins_axis[i] = static_cast<float>(i) + 0.5F;
+  for (std::size_t j = 0; j < projections_axis.size(); ++j) {
+    projections_axis[j] = static_cast<float>(j) + 0.5F;
+  }
+  UT_WRITE("INFO: Displaying 1st stored sinogram for pass", status);
+  VU_PLOT(pass.NUM_BINS, pass.NUM_PROJECTIONS, SINOGRAMS.data(), bins_axis.data(),
+          projections_axis.data(), 1, 1, pass.NUM_BINS, pass.NUM_PROJECTIONS,
+          "First Sinogram of pass", "Bins", "Projections", "Absorption", status);
+  VU_UPDATE(status);
+}
+
+void output_sinograms(const SinogramPass& pass, std::span<float> SINOGRAMS,
+                      std::int32_t& status) {
+  UT_WRITE("INFO: Outputting sinograms", status);
+  if (status != ST_OK) return;
+  std::printf("first_slice, last_slice = %s%s\n", ut_fmt_int(pass.FIRST_SLICE, 4).c_str(),
+              ut_fmt_int(pass.LAST_SLICE, 4).c_str());
+  const std::int32_t num_slices = pass.LAST_SLICE - pass.FIRST_SLICE + 1;
+  const std::int64_t sinogram_size = std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS;
+  for (std::int32_t k = 1; k <= num_slices && status == ST_OK; ++k) {
+    std::printf("Slice = %s\n", ut_fmt_int(k, 4).c_str());
+    std::string number = ut_fmt_int(pass.FIRST_SLICE + k - 1, 4);
+    if (number[0] != '*') std::replace(number.begin(), number.end(), ' ', '0');
+    const std::string name = "sino_" + number + ".zlf";
+    UT_WRITE(name, status);
+    std::printf("Before DAX_OUT_ZELFA\n");
+    std::int32_t retstat = 0;
+    DAX_OUT_ZELFA(name, pass.NUM_BINS, pass.NUM_PROJECTIONS, 1, 1, pass.NUM_BINS,
+                  pass.NUM_PROJECTIONS,
+                  SINOGRAMS.subspan(static_cast<std::size_t>((k - 1) * sinogram_size),
+                                    static_cast<std::size_t>(sinogram_size)),
+                  retstat, status);
+    if (retstat != 0 && status == ST_OK) {
+      // A sinogram file that was asked for and not written is lost data, not a detail.
+      UT_WRITE("ERROR: Problem outputting sinogram file " + name, status);
+      ST_SAVE(kRoutine);
+      status = 1010;
+    }
+  }
+}
+// The pass's background and first flat fields.
+void read_references(const ParameterSet& p, const SinogramPass& pass, ImageBuffers& images,
+                     std::int32_t& status) {
+  if (p.SUBTRACT_BACKGROUND) {
+    read_reference(p, pass, p.BACKGROUND_FILE.substr(0, SLEN(p.BACKGROUND_FILE)),
+                   "ERROR: Problem inputting background", images.BACKGROUND_DATA, status);
+  }
+  if (!p.CORRECT_FLATFIELD) return;
+  const std::string name = p.FLATFIELD_CHANGING
+                               ? flatfield_name(p, p.FF_NUM_FIRST_IMAGE, status)
+                               : p.FLATFIELD_FILE.substr(0, SLEN(p.FLATFIELD_FILE));
+  read_flatfield(p, pass, name, images.BACKGROUND_DATA, images.FLATFIELD_DATA, status);
+  if (p.FLATFIELD_CHANGING) {
+    read_flatfield(p, pass, flatfield_name(p, p.FF_NUM_FIRST_IMAGE + p.FF_FILE_INTERVAL, status),
+                   images.BACKGROUND_DATA, images.FLATFIELD2_DATA, status);
+  }
+}
+
+// What the image loop of a pass carries from one projection to the next.
+struct PassState {
+  float SINOGRAM_SCALE = 0.0F;
+  std::int32_t IMAGES_SINCE_FLATFIELD = 0;
+  std::int32_t NEXT_FLATFIELD = 0;
+  std::int64_t raised = 0;      // corrected values raised to the logarithm's floor
+  std::int64_t not_finite = 0;  // corrected values set to 0
+};
+
+// Projection J (from 1) of the pass: the flat-field change it may call for, its image read and
+// its rows corrected into the sinograms (zero rows when it cannot be read).
+void input_projection(const ParameterSet& p, const SinogramPass& pass, std::int32_t j,
+                      PassState& state, ReconTimes& times, ImageBuffers& images,
+                      std::span<float> SINOGRAMS, std::int32_t& status) {
+  const std::int32_t number = p.NUM_FIRST_IMAGE + (j - 1) * p.FILE_INTERVAL;
+  const std::string name = numbered_name(p.FILE_PREFIX, number, p.NUMBER_LENGTH_VARIES,
+                                         p.LENGTH_OF_NUMERICAL_PART, p.FILE_POSTFIX, status);
+  if ((j - 1) % 100 == 0) UT_WRITE("INFO: Inputting from " + name + " (and onwards)", status);
+  if (p.CORRECT_FLATFIELD && p.FLATFIELD_CHANGING &&
+      state.IMAGES_SINCE_FLATFIELD == p.FF_FILE_INTERVAL) {
+    images.FLATFIELD_DATA.swap(images.FLATFIELD2_DATA);
+    state.NEXT_FLATFIELD = std::min(state.NEXT_FLATFIELD + p.FF_FILE_INTERVAL, p.FF_NUM_LAST_IMAGE);
+    read_flatfield(p, pass, flatfield_name(p, state.NEXT_FLATFIELD, status),
+                   images.BACKGROUND_DATA, images.FLATFIELD2_DATA, status);
+    state.IMAGES_SINCE_FLATFIELD = 0;
+  }
+
+  const Region region = pass_region(p, pass);
+  const RunClock before_input = RunClock::now(status);
+  std::int32_t retstat = 0, xnum = 0, ynum = 0;
+  RAV_IN_ZELFA(pass.DATA_DIM_1, pass.DATA_DIM_2, region.x_start, region.y_start, region.x_end,
+               region.y_end, name, retstat, xnum, ynum, images.IMAGE_DATA, status);
+  before_input.add_since(times.ELAPSE_INPUT, times.CPU_INPUT, status);
+  if (retstat != 0 || status != ST_OK) {
+    // A projection that cannot be read contributes nothing, never a neighbour's values.
+    write_always("WARNING: Problem inputting from");
+    write_always("         " + name);
+    zero_projection(pass, j, SINOGRAMS);
+  } else {
+    const RunClock before_correction = RunClock::now(status);
+    const float flat_weight = static_cast<float>(state.IMAGES_SINCE_FLATFIELD) /
+                              static_cast<float>(p.FF_FILE_INTERVAL);
+    state.raised += store_projection(p, pass, xnum, ynum, j, flat_weight, state.SINOGRAM_SCALE,
+                                     images, SINOGRAMS, state.not_finite);
+    before_correction.add_since(times.ELAPSE_SINOGRAMS, times.CPU_SINOGRAMS, status);
+  }
+  ++state.IMAGES_SINCE_FLATFIELD;
+}
+
+// One warning for the values raised to the logarithm's floor, one for those set to 0.
+void report_corrections(const PassState& state, std::int32_t& status) {
+  if (state.raised > 0) {
+    char floor_text[32];
+    std::snprintf(floor_text, sizeof floor_text, "%g", static_cast<double>(RAV_LOG_FLOOR));
+    UT_WRITE("WARNING: " + std::to_string(state.raised) + " corrected values were not above " +
+                 floor_text + " and were raised to it before the logarithm",
+             status);
+  }
+  if (state.not_finite > 0) {
+    UT_WRITE("WARNING: " + std::to_string(state.not_finite) +
+                 " corrected values were not finite (infinite or NaN pixels) and were set to 0",
+             status);
+  }
+}
+
+}  // namespace
+
+void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, ReconTimes& times,
+                          ImageBuffers& images, std::span<float> SINOGRAMS,
+                          std::int32_t& status) {
+  if (st_bad(status, kRoutine)) return;
+  const double pixel_size = p.ROTATION_VERTICAL ? p.IMAGE_PIXEL_SIZE_1 : p.IMAGE_PIXEL_SIZE_2;
+  PassState state;
+  state.SINOGRAM_SCALE = static_cast<float>((1.0L / pass.NUM_PROJECTIONS) *
+                                            (0.01L / pixel_size) * 1.5707963L);
+  state.NEXT_FLATFIELD = p.FF_NUM_FIRST_IMAGE + p.FF_FILE_INTERVAL;
+
+  UT_WRITE("INFO: Inputting data from file", status);
+  read_references(p, pass, images, status);
+  // Exactly NUM_PROJECTIONS images: with an interval above 1 the series may name one more
+  // image than the sinograms have rows for, and that one is not read.
+  for (std::int32_t j = 1; j <= pass.NUM_PROJECTIONS; ++j) {
+    input_projection(p, pass, j, state, times, images, SINOGRAMS, status);
+    if (status != ST_OK) {
+      ST_SAVE(kRoutine);
+      return;
+    }
+  }
+  report_corrections(state, status);
+  if (p.DISPLAY_GRAPHICS) display_first_sinogram(pass, SINOGRAMS, status);
+  if (p.OUTPUT_SINOGRAMS) output_sinograms(pass, SINOGRAMS, status);
+  if (status != ST_OK) ST_SAVE(kRoutine);
+}

@@ -1,0 +1,76 @@
+// What the two reconstruction drivers share: the parameter checks, the plan of a run, the output
+// slice file of the run's ranks, the timing report, and the sinogram assembly of a pass.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rav.h"
+#include "rav_mpi.h"
+#include "rav_slice_loops.h"
+
+// The number of processors the slice loops plan for (always 2; it only chooses the grouping).
+void RAV_NUM_PROCESSORS(std::int32_t& count, std::int32_t& status);
+
+// Refuses parameters that cannot describe a run (sizes below 1, an interval of 0, an empty
+// voxel range, a negative method, a pixel size not above 0, an axis leaving no reconstruction
+// circle, a sinogram budget too small for one sinogram) with one "ERROR: " line naming the
+// keyword and its value. Returns false after such a line; nothing has been allocated or
+// written then. FROM_SINOGRAMS selects the checks of a run from stored sinograms.
+bool RAV_CHECK_PARAMETERS(const ParameterSet& parameters, bool from_sinograms,
+                          std::int32_t& status);
+
+// The checks of a driver, by every rank of the run: false (ROUTINE recorded when this rank's
+// parameters were refused) when some rank cannot go on.
+bool rav_run_usable(const ParameterSet& parameters, bool from_sinograms, std::string_view routine,
+                    std::int32_t& status);
+
+// The output slice file of a run for slices of NUM_X x NUM_Y: rank 0 creates (or cuts) it, and
+// only then do the other ranks with slices open it, without cutting, to write their records into
+// it. Returns false when some rank cannot go on (the file is then closed). A file that cannot be
+// opened ends the run with the drivers' message (RavFatalError).
+bool rav_open_output(SliceFile& out, const std::string& OUTPUT_FILE, std::int32_t NUM_X,
+                     std::int32_t NUM_Y, bool has_slices, std::int32_t& status);
+// Closes the output slice file; a failed close ends the run (RavFatalError).
+void rav_close_output(SliceFile& out);
+
+// The end of a run on every rank, after the output file is closed: the vote on the status, then
+// on rank 0, unless another rank failed, the timing report over all ranks since START (processor
+// times summed, elapsed times of the slowest rank; with FULL the times of TIMES too, otherwise
+// only the two total lines) when the status is good, and, when INFO, the volume info file of
+// OUTPUT_FILE for the slices of every rank (SLICES_HERE on this one).
+struct RunReport {
+  RunClock start;
+  ReconTimes times;
+  bool full = true;
+};
+void rav_finish_run(const RunReport& report, bool info, const std::string& OUTPUT_FILE,
+                    std::int32_t NUM_X, std::int32_t NUM_Y, std::int64_t SLICES_HERE,
+                    std::int32_t& status);
+
+// The image arrays of a pass, DATA_DIM_1 x DATA_DIM_2 each; the background and flat-field
+// arrays are empty when not used.
+struct ImageBuffers {
+  std::vector<float> IMAGE_DATA, BACKGROUND_DATA, FLATFIELD_DATA, FLATFIELD2_DATA;
+};
+
+// The block of slices of one pass and the sizes that go with it.
+struct SinogramPass {
+  std::int32_t FIRST_SLICE = 1, LAST_SLICE = 1;
+  std::int32_t DATA_DIM_1 = 0, DATA_DIM_2 = 0;
+  std::int32_t NUM_BINS = 0, NUM_PROJECTIONS = 0, SLICES_PER_PASS = 0;
+};
+
+// Reads the pass's rows (or columns) of every projection, corrects them and stores sinogram k
+// of SINOGRAMS for slice FIRST_SLICE + k - 1. An unreadable background or flat field ends the
+// run (RavFatalError).
+void RAV_CREATE_SINOGRAMS(const ParameterSet& parameters, const SinogramPass& pass,
+                          ReconTimes& times, ImageBuffers& images, std::span<float> SINOGRAMS,
+                          std::int32_t& status);
+
+// Writes OUTPUT_FILE".info", the four lines that describe the volume.
+void RAV_OUTPUT_INFO(std::string_view output_file, std::int32_t NUM_X, std::int32_t NUM_Y,
+                     std::int32_t NUM_Z, std::int32_t& status);

@@ -1,0 +1,165 @@
+// A whole reconstruction from projection images: the plan of the run (sizes, grouping, passes
+// over the memory budget), the arrays, then per pass the sinograms and the slices.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "rav_allocate.h"
+#include "rav_drivers.h"
+#include "ut.h"
+
+namespace {
+constexpr std::string_view kRoutine = "Subroutine RAV_RECONSTRUCTION V0.20";
+
+// The sizes and the plan of the run of this rank.
+struct RunPlan {
+  ParameterSet p;  // with volume axes 1 and 3 exchanged for a horizontal axis
+  std::int32_t NUM_X = 0, NUM_Y = 0, NUM_Z = 0;
+  RavSlab slab;    // this rank's slices (all of them when it runs alone)
+  SinogramPass pass;
+  std::int32_t NUM_PASSES = 0;
+  SlicePass slices;
+};
+
+// The memory plan: as many sinograms as the budget allows, in multiples of four, spread evenly
+// over the fewest passes. The checks have made sure that one sinogram fits.
+void plan_passes(RunPlan& r, bool round_to_four) {
+  const std::int64_t sinogram_bytes = std::int64_t{r.pass.NUM_BINS} * r.pass.NUM_PROJECTIONS * 4;
+  const std::int64_t MAX_SINOGRAMS =
+      std::int64_t{r.p.SINOGRAM_MEGABYTES} * 1048576 / sinogram_bytes;
+  const std::int64_t S = 4 * ((MAX_SINOGRAMS + 3) / 4);
+  r.NUM_PASSES = 1;
+  for (std::int64_t left = r.slab.count; left > S; left -= S) ++r.NUM_PASSES;
+  std::int32_t SLICES_PER_PASS = static_cast<std::int32_t>(
+      static_cast<float>(r.slab.count) / static_cast<float>(r.NUM_PASSES) + 0.99989998F);
+  if (round_to_four) SLICES_PER_PASS = 4 * ((SLICES_PER_PASS + 3) / 4);
+  r.pass.SLICES_PER_PASS = SLICES_PER_PASS;
+  const bool vertical = r.p.ROTATION_VERTICAL;
+  r.pass.DATA_DIM_1 = vertical ? r.pass.NUM_BINS : SLICES_PER_PASS;
+  r.pass.DATA_DIM_2 = vertical ? SLICES_PER_PASS : r.pass.NUM_BINS;
+}
+
+RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
+  RunPlan r;
+  ParameterSet& p = r.p;
+  p = parameters;
+  // With the rotation axis horizontal, slices run along the first image axis.
+  r.pass.NUM_BINS = p.ROTATION_VERTICAL ? p.NUM_IMAGE_1 : p.NUM_IMAGE_2;
+  if (!p.ROTATION_VERTICAL) {
+    UT_ISWAP(p.START_VOXEL_1, p.START_VOXEL_3, status);
+    UT_ISWAP(p.END_VOXEL_1, p.END_VOXEL_3, status);
+  }
+  r.NUM_X = p.END_VOXEL_1 - p.START_VOXEL_1 + 1;
+  r.NUM_Y = p.END_VOXEL_2 - p.START_VOXEL_2 + 1;
+  r.NUM_Z = p.END_VOXEL_3 - p.START_VOXEL_3 + 1;
+  r.slab = rav_mpi_slab(r.NUM_Z);
+  p.START_VOXEL_3 += static_cast<std::int32_t>(r.slab.first);
+  p.END_VOXEL_3 = p.START_VOXEL_3 + static_cast<std::int32_t>(r.slab.count) - 1;
+  r.pass.NUM_PROJECTIONS = (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);
+
+  SlicePass& s = r.slices;
+  s.geometry = rav_geometry(r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS, p.ROTATION_AXIS_POSITION,
+                            {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}},
+                            {p.START_VOXEL_1, p.START_VOXEL_2, r.NUM_X, r.NUM_Y});
+  s.METHOD = p.OVERSAMPLING_FACTOR;
+  s.DISPLAY_GRAPHICS = p.DISPLAY_GRAPHICS;
+  // Two slices are reconstructed together when both fit into the (enlarged) cache.
+  const auto cache_limit = static_cast<std::int64_t>(
+      static_cast<float>(std::int64_t{p.CACHE_KILOBYTES} * 1024) * 1.29999995F);
+  s.TWO_SLICES = std::int64_t{r.NUM_X} * r.NUM_Y * 8 <= cache_limit;
+  std::int32_t NUM_PROCESSORS = 1;
+  RAV_NUM_PROCESSORS(NUM_PROCESSORS, status);
+  s.MULTI_PROCESSORS = NUM_PROCESSORS > 1;
+  s.FOUR_SLICES = s.MULTI_PROCESSORS && s.TWO_SLICES;
+  if (s.TWO_SLICES) {
+    UT_WRITE(" ", status);
+    UT_WRITE("INFO: Two slices will be reconstructed together", status);
+  }
+  if (s.MULTI_PROCESSORS) {
+    UT_WRITE(" ", status);
+    UT_WRITE("INFO: Running in parallel on " + ut_fmt_int(NUM_PROCESSORS, 3) + " processors",
+             status);
+    UT_WRITE(s.FOUR_SLICES ? "INFO: Reconstructing 4 slices simultaneously"
+                           : "INFO: Reconstructing 2 slices simultaneously",
+             status);
+  }
+  if (r.slab.count > 0) plan_passes(r, s.TWO_SLICES || s.MULTI_PROCESSORS);
+  return r;
+}
+
+// The arrays of the run, in the design's order of allocation.
+struct RunArrays {
+  ImageBuffers images;
+  std::vector<float> SINOGRAMS;
+  SliceBuffers slices;
+};
+
+void allocate(const RunPlan& r, RunArrays& a) {
+  const SinogramPass& pass = r.pass;
+  const std::int64_t image_size = std::int64_t{pass.DATA_DIM_1} * pass.DATA_DIM_2;
+  const char* flat_message = "ERROR: Failed to allocate memory for storing the flat field data";
+  rav_allocate(a.images.IMAGE_DATA, image_size,
+               "ERROR: Failed to allocate memory for storing the image data");
+  if (r.p.SUBTRACT_BACKGROUND) {
+    rav_allocate(a.images.BACKGROUND_DATA, image_size,
+                 "ERROR: Failed to allocate memory for storing the background data");
+  }
+  if (r.p.CORRECT_FLATFIELD) rav_allocate(a.images.FLATFIELD_DATA, image_size, flat_message);
+  if (r.p.CORRECT_FLATFIELD && r.p.FLATFIELD_CHANGING) {
+    rav_allocate(a.images.FLATFIELD2_DATA, image_size, flat_message);
+  }
+  rav_allocate(a.SINOGRAMS,
+               std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS * pass.SLICES_PER_PASS,
+               "ERROR: Failed to allocate memory for storing the sinograms");
+  const std::int64_t pair = r.slices.TWO_SLICES ? 2 : 1;
+  rav_slice_buffers(a.slices, r.slices.TWO_SLICES,
+                    rav_loop_threads((pass.SLICES_PER_PASS + pair - 1) / pair),
+                    r.slices.geometry.pixels());
+}
+
+}  // namespace
+
+void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
+  std::printf("Entered RAV_RECONSTRUCTION\n");
+  if (st_bad(status, kRoutine)) return;
+  if (!rav_run_usable(parameters, false, kRoutine, status)) return;
+  RunPlan r = plan_run(parameters, status);
+  const ParameterSet& p = r.p;
+  RunArrays arrays;
+  if (r.slab.count > 0) allocate(r, arrays);
+
+  // Records are numbered over the whole volume: the slab's first slice goes to its own record.
+  SliceFile out;
+  std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(r.slab.first);
+  const bool go = !p.OUTPUT_RECONSTRUCTION ||
+                  rav_open_output(out, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y, r.slab.count > 0, status);
+  RunReport report{RunClock::now(status), {}, true};
+  for (std::int32_t number = 1; go && number <= r.NUM_PASSES; ++number) {
+    r.pass.FIRST_SLICE = p.START_VOXEL_3 + (number - 1) * r.pass.SLICES_PER_PASS;
+    r.pass.LAST_SLICE = std::min(r.pass.FIRST_SLICE + r.pass.SLICES_PER_PASS - 1, p.END_VOXEL_3);
+    UT_WRITE(" ", status);
+    UT_WRITE("INFO: Pass " + ut_fmt_int(number, 2) + "  of " + ut_fmt_int(r.NUM_PASSES, 2) +
+                 "  passes",
+             status);
+    UT_WRITE("      Inputting data and creating sinograms", status);
+    RAV_CREATE_SINOGRAMS(p, r.pass, report.times, arrays.images, arrays.SINOGRAMS, status);
+    if (!p.OUTPUT_RECONSTRUCTION) continue;
+    UT_WRITE("INFO: Filtering projections and backprojecting", status);
+    UT_WRITE("      to reconstruct slices", status);
+    r.slices.FIRST_SLICE = r.pass.FIRST_SLICE;
+    r.slices.LAST_SLICE = r.pass.LAST_SLICE;
+    if (p.OVERSAMPLING_FACTOR >= 2) {
+      RAV_RECON_OVERSLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out,
+                           NEXT_RECORD, status);
+    } else {
+      RAV_RECON_SLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out, NEXT_RECORD,
+                       status);
+    }
+  }
+  rav_close_output(out);
+  // Rank 0 describes the whole volume.
+  if (go) {
+    rav_finish_run(report, p.OUTPUT_RECONSTRUCTION, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y,
+                   r.slab.count, status);
+  }
+}
