@@ -352,6 +352,19 @@ TEST_F(ImageSurvey, StoredSinograms) {
   prepare();
   write("sino_0003.zlf", read("sino_0003.zlf").substr(0, 1100));
   expect_projection_skipped(vuzav({"sino.par"}), "sino_0003.zlf");
+  // Every one of them truncated: no volume of zero slices (the earlier one stays as it was).
+  const std::string earlier = read("recon.raw");
+  for (int n = 1; n <= 4; ++n) {
+    const std::string name = "sino_000" + std::to_string(n) + ".zlf";
+    write(name, read(name).substr(0, 1100));
+  }
+  const test_support::RunResult none = vuzav({"sino.par"});
+  EXPECT_EQ(none.exit_code, 1);
+  EXPECT_EQ(lines_starting(none.out, "ERROR: "),
+            std::vector<std::string>{"ERROR: None of the 4 slices had an input that could be "
+                                     "read: no volume is written"})
+      << none.out;
+  EXPECT_TRUE(read("recon.raw") == earlier);
   // A missing one ends the run; no volume is described as complete.
   prepare();
   fs::remove(path("sino_0003.zlf"));
