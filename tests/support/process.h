@@ -167,8 +167,11 @@ class Started {
   }
   Started(const Started&) = delete;
   Started& operator=(const Started&) = delete;
+  // A program not waited for (a test that stopped early) is killed, not left running.
   ~Started() {
-    if (pid_ > 0 && !waited_) wait();
+    if (pid_ <= 0 || waited_) return;
+    ::kill(-pid_, SIGKILL);
+    wait();
   }
 
   pid_t pid() const { return pid_; }
