@@ -1,0 +1,95 @@
+// The image header of the writers, and the writer of pixels already in their stored type: every
+// pixel type of the format, in either byte order.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "dax.h"
+#include "ut.h"
+
+std::int32_t dax_pixel_bytes(DaxPixelType pixel_type) {
+  return pixel_type == DaxPixelType::UNSIGNED_SHORT || pixel_type == DaxPixelType::SIGNED_SHORT
+             ? 2
+             : 4;
+}
+
+void dax_zelfa_image_header(std::int32_t file_id, DaxPixelType pixel_type, bool big_endian,
+                            std::int32_t dim_1, std::int32_t dim_2, std::int32_t& retstat,
+                            std::int32_t& status) {
+  std::string_view data_type = "FLOAT";
+  switch (pixel_type) {
+    case DaxPixelType::FLOAT:
+      break;
+    case DaxPixelType::UNSIGNED_SHORT:
+      data_type = "UnsignedShort";
+      break;
+    case DaxPixelType::SIGNED_SHORT:
+      data_type = "SignedShort";
+      break;
+    case DaxPixelType::UNSIGNED_INTEGER:
+      data_type = "UnsignedInteger";
+      break;
+    case DaxPixelType::SIGNED_INTEGER:
+      data_type = "SignedInteger";
+      break;
+  }
+  retstat = 0;
+  DAX_OPEN_ZELFAHEADER(file_id, retstat);
+  DAX_ADD_ZELFASTRING(file_id, "HeaderID", "KV:000001:000000:000000", status);
+  DAX_ADD_ZELFAINTEGER(file_id, "Image", 1, status);
+  DAX_ADD_ZELFASTRING(file_id, "ByteOrder", big_endian ? "HighByteFirst" : "LowByteFirst", status);
+  DAX_ADD_ZELFASTRING(file_id, "DataType", data_type, status);
+  DAX_ADD_ZELFAINTEGER(file_id, "Dim_1", dim_1, status);
+  DAX_ADD_ZELFAINTEGER(file_id, "Dim_2", dim_2, status);
+  if (status == ST_OK) DAX_CLOSE_ZELFAHEADER(file_id, retstat);
+}
+
+void DAX_OUT_ZELFA_PIXELS(std::string_view file_name, DaxPixelType pixel_type, bool big_endian,
+                          std::int32_t dim_1, std::int32_t dim_2,
+                          std::span<const std::uint8_t> pixels, std::int32_t& retstat,
+                          std::int32_t& status) {
+  constexpr std::string_view kRoutine = "Subroutine DAX_OUT_ZELFA_PIXELS V0.1 ";
+  if (st_bad(status, kRoutine)) return;
+  const std::int64_t unit = dax_pixel_bytes(pixel_type);
+  const std::int64_t row_bytes = std::int64_t{std::max(dim_1, 0)} * unit;
+  std::int32_t fault = 0;
+  if (dim_1 < 1) {
+    fault = 180001;
+  } else if (dim_2 < 1) {
+    fault = 180002;
+  } else if (std::ssize(pixels) < row_bytes * dim_2) {
+    fault = 180001;
+  }
+  if (fault != 0) {
+    ST_SAVE(kRoutine);
+    status = fault;
+    return;
+  }
+
+  std::string name(file_name);
+  std::int32_t file_id = 0;
+  std::int32_t open_result = 0;
+  DAX_OPENFILE(false, "WRITE", name, open_result, file_id, status);
+  if (status != ST_OK || open_result != 0) {
+    retstat = 1;
+    st_bad(status, kRoutine);
+    return;
+  }
+
+  // The file is closed on every path from here, so that the output slot is free again.
+  std::int32_t write_result = 0;
+  dax_zelfa_image_header(file_id, pixel_type, big_endian, dim_1, dim_2, write_result, status);
+  const std::int32_t swap = big_endian == UT_BIG_ENDIAN(status) ? 0 : (unit == 2 ? 1 : 2);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(row_bytes));
+  for (std::int64_t y = 0; y < dim_2 && status == ST_OK; ++y) {
+    std::memcpy(row.data(), pixels.data() + y * row_bytes, row.size());
+    std::int32_t result = 0;
+    std::int64_t written = 0;
+    DAX_FILEWRITEC(file_id, row_bytes, swap, row, result, written);
+    if (result != 0 && write_result == 0) write_result = result;
+  }
+  std::int32_t close_result = 0;
+  DAX_FILECLOSEC(file_id, close_result);
+  retstat = write_result != 0 ? write_result : close_result;
+  st_bad(status, kRoutine);
+}
