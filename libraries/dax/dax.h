@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -162,11 +163,17 @@ void DAX_OUT_ZELFA_PIXELS(std::string_view file_name, DaxPixelType pixel_type, b
                           std::int32_t& status);
 // Bytes of one pixel of PIXEL_TYPE: 2 or 4.
 std::int32_t dax_pixel_bytes(DaxPixelType pixel_type);
-// Builds and writes the writers' 1024-byte header (HeaderID, Image 1, ByteOrder, DataType, Dim_1,
-// Dim_2) to FILE_ID; RETSTAT is the write's result (nothing is written with a bad status).
-void dax_zelfa_image_header(std::int32_t file_id, DaxPixelType pixel_type, bool big_endian,
-                            std::int32_t dim_1, std::int32_t dim_2, std::int32_t& retstat,
-                            std::int32_t& status);
+// What both writers do around the pixels: opens FILE_NAME for writing, writes the 1024-byte
+// header (HeaderID, Image 1, ByteOrder, DataType, Dim_1, Dim_2) of a DIM_1 x DIM_2 image of
+// PIXEL_TYPE stored most significant byte first when BIG_ENDIAN, has WRITE_PIXELS write the
+// pixels to the open file (it returns the raw layer's code of its first failed write, 0 when none
+// failed) and closes the file on every path. RETSTAT: 1 when the file cannot be opened, otherwise
+// the first failed write's code or the close's. ROUTINE is recorded when the status goes bad.
+void dax_write_zelfa_file(
+    std::string_view routine, std::string_view file_name, DaxPixelType pixel_type,
+    bool big_endian, std::int32_t dim_1, std::int32_t dim_2,
+    const std::function<std::int32_t(std::int32_t file_id, std::int32_t& status)>& write_pixels,
+    std::int32_t& retstat, std::int32_t& status);
 
 // Header builder over one process-wide 1024-byte buffer (one header at a time).
 // Starts a header: "{" and a line feed.

@@ -74,36 +74,18 @@ void out_zelfa(std::string_view routine, std::string_view file_name, DaxPixelTyp
     return;
   }
 
-  std::string name(file_name);
-  std::int32_t file_id = 0;
-  std::int32_t open_result = 0;
-  DAX_OPENFILE(false, "WRITE", name, open_result, file_id, status);
-  if (status != ST_OK || open_result != 0) {
-    retstat = 1;
-    st_bad(status, routine);
-    return;
-  }
-
-  // From here on the file is closed on every path, so that the output slot is free for the
-  // next writer even when the status went bad.
-  std::int32_t write_result = 0;
-  dax_zelfa_image_header(file_id, pixel_type, UT_BIG_ENDIAN(status), xendelm - xstrelm + 1,
-                         yendelm - ystrelm + 1, write_result, status);
-  if (status == ST_OK) {
+  const auto write_pixels = [&](std::int32_t file_id, std::int32_t& write_status) {
     std::int32_t pixel_result = 0;
     if (pixel_type == DaxPixelType::UNSIGNED_SHORT) {
       out_2du2(file_id, xmaxdat, xstrelm, ystrelm, xendelm, yendelm, data, pixel_result);
     } else {
       DAX_OUT_2DR4(file_id, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm, data,
-                   pixel_result, status);
+                   pixel_result, write_status);
     }
-    if (write_result == 0) write_result = pixel_result;
-  }
-
-  std::int32_t close_result = 0;
-  DAX_FILECLOSEC(file_id, close_result);
-  retstat = write_result != 0 ? write_result : close_result;
-  st_bad(status, routine);
+    return pixel_result;
+  };
+  dax_write_zelfa_file(routine, file_name, pixel_type, UT_BIG_ENDIAN(status),
+                       xendelm - xstrelm + 1, yendelm - ystrelm + 1, write_pixels, retstat, status);
 }
 
 }  // namespace

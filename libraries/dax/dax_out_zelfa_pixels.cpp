@@ -1,7 +1,8 @@
-// The image header of the writers, and the writer of pixels already in their stored type: every
-// pixel type of the format, in either byte order.
+// What the image writers share (the file with its header), and the writer of pixels already in
+// their stored type: every pixel type of the format, in either byte order.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "dax.h"
@@ -13,9 +14,13 @@ std::int32_t dax_pixel_bytes(DaxPixelType pixel_type) {
              : 4;
 }
 
-void dax_zelfa_image_header(std::int32_t file_id, DaxPixelType pixel_type, bool big_endian,
-                            std::int32_t dim_1, std::int32_t dim_2, std::int32_t& retstat,
-                            std::int32_t& status) {
+namespace {
+
+// Builds and writes the 1024-byte header (HeaderID, Image 1, ByteOrder, DataType, Dim_1, Dim_2)
+// to FILE_ID; RETSTAT is the write's result (nothing is written with a bad status).
+void write_header(std::int32_t file_id, DaxPixelType pixel_type, bool big_endian,
+                  std::int32_t dim_1, std::int32_t dim_2, std::int32_t& retstat,
+                  std::int32_t& status) {
   std::string_view data_type = "FLOAT";
   switch (pixel_type) {
     case DaxPixelType::FLOAT:
@@ -44,6 +49,37 @@ void dax_zelfa_image_header(std::int32_t file_id, DaxPixelType pixel_type, bool 
   if (status == ST_OK) DAX_CLOSE_ZELFAHEADER(file_id, retstat);
 }
 
+}  // namespace
+
+void dax_write_zelfa_file(
+    std::string_view routine, std::string_view file_name, DaxPixelType pixel_type,
+    bool big_endian, std::int32_t dim_1, std::int32_t dim_2,
+    const std::function<std::int32_t(std::int32_t file_id, std::int32_t& status)>& write_pixels,
+    std::int32_t& retstat, std::int32_t& status) {
+  std::string name(file_name);
+  std::int32_t file_id = 0;
+  std::int32_t open_result = 0;
+  DAX_OPENFILE(false, "WRITE", name, open_result, file_id, status);
+  if (status != ST_OK || open_result != 0) {
+    retstat = 1;
+    st_bad(status, routine);
+    return;
+  }
+
+  // From here on the file is closed on every path, so that the output slot is free for the
+  // next writer even when the status went bad.
+  std::int32_t write_result = 0;
+  write_header(file_id, pixel_type, big_endian, dim_1, dim_2, write_result, status);
+  if (status == ST_OK) {
+    const std::int32_t pixel_result = write_pixels(file_id, status);
+    if (write_result == 0) write_result = pixel_result;
+  }
+  std::int32_t close_result = 0;
+  DAX_FILECLOSEC(file_id, close_result);
+  retstat = write_result != 0 ? write_result : close_result;
+  st_bad(status, routine);
+}
+
 void DAX_OUT_ZELFA_PIXELS(std::string_view file_name, DaxPixelType pixel_type, bool big_endian,
                           std::int32_t dim_1, std::int32_t dim_2,
                           std::span<const std::uint8_t> pixels, std::int32_t& retstat,
@@ -66,30 +102,20 @@ void DAX_OUT_ZELFA_PIXELS(std::string_view file_name, DaxPixelType pixel_type, b
     return;
   }
 
-  std::string name(file_name);
-  std::int32_t file_id = 0;
-  std::int32_t open_result = 0;
-  DAX_OPENFILE(false, "WRITE", name, open_result, file_id, status);
-  if (status != ST_OK || open_result != 0) {
-    retstat = 1;
-    st_bad(status, kRoutine);
-    return;
-  }
-
-  // The file is closed on every path from here, so that the output slot is free again.
-  std::int32_t write_result = 0;
-  dax_zelfa_image_header(file_id, pixel_type, big_endian, dim_1, dim_2, write_result, status);
+  // One row at a time through a buffer that the raw layer swaps in place.
   const std::int32_t swap = big_endian == UT_BIG_ENDIAN(status) ? 0 : (unit == 2 ? 1 : 2);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(row_bytes));
-  for (std::int64_t y = 0; y < dim_2 && status == ST_OK; ++y) {
-    std::memcpy(row.data(), pixels.data() + y * row_bytes, row.size());
-    std::int32_t result = 0;
-    std::int64_t written = 0;
-    DAX_FILEWRITEC(file_id, row_bytes, swap, row, result, written);
-    if (result != 0 && write_result == 0) write_result = result;
-  }
-  std::int32_t close_result = 0;
-  DAX_FILECLOSEC(file_id, close_result);
-  retstat = write_result != 0 ? write_result : close_result;
-  st_bad(status, kRoutine);
+  const auto write_rows = [&](std::int32_t file_id, std::int32_t&) {
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(row_bytes));
+    std::int32_t first_failure = 0;
+    for (std::int64_t y = 0; y < dim_2; ++y) {
+      std::memcpy(row.data(), pixels.data() + y * row_bytes, row.size());
+      std::int32_t result = 0;
+      std::int64_t written = 0;
+      DAX_FILEWRITEC(file_id, row_bytes, swap, row, result, written);
+      if (result != 0 && first_failure == 0) first_failure = result;
+    }
+    return first_failure;
+  };
+  dax_write_zelfa_file(kRoutine, file_name, pixel_type, big_endian, dim_1, dim_2, write_rows,
+                       retstat, status);
 }
