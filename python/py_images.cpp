@@ -134,8 +134,8 @@ py::array stored_pixels(const py::array& image, DaxPixelType type) {
   return np.attr("ascontiguousarray")(values, target);
 }
 
-void write_image(const std::string& file_name, py::handle image, py::handle dtype,
-                 const std::string& byte_order) {
+void write_image(const std::string& file_name, const py::object& image,
+                 const py::object& dtype, const std::string& byte_order) {
   const py::array array = py::array::ensure(image);
   const char kind = array ? array.dtype().kind() : '?';
   if (kind != 'b' && kind != 'i' && kind != 'u' && kind != 'f') {

@@ -3,11 +3,8 @@
 // the core filters sinograms in place for the linear and nearest methods, so those are copied
 // (a chunk at a time) first. Values that are not finite are set to 0 in the copy, with a
 // RuntimeWarning, as the program does with stored sinograms.
-#include <omp.h>
-
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <optional>
 #include <vector>
 
@@ -136,10 +133,10 @@ py::array_t<float> slice_array(const SinogramStack& stack, const RavBlock& block
                              py::ssize_t{block.NUM_X}});
 }
 
-py::array_t<float> reconstruct(py::handle sinograms, py::handle angles, float axis,
-                               py::handle method, py::handle oversampling,
-                               const std::string& filter, py::handle padding, py::handle region,
-                               int threads) {
+py::array_t<float> reconstruct(const py::object& sinograms, const py::object& angles, float axis,
+                               const py::object& method, const py::object& oversampling,
+                               const std::string& filter, const py::object& padding,
+                               const py::object& region, int threads) {
   const SinogramStack stack = sinogram_stack(sinograms);
   const RavMethod m = method_argument(method, oversampling);
   const FilterChoice choice = filter_argument(filter, padding);
@@ -160,15 +157,15 @@ py::array_t<float> reconstruct(py::handle sinograms, py::handle angles, float ax
   return result;
 }
 
-py::array_t<float> backproject(py::handle sinograms, py::handle angles, float axis,
-                               py::handle method, py::handle oversampling, py::handle region,
-                               int threads) {
+py::array_t<float> backproject(const py::object& sinograms, const py::object& angles, float axis,
+                               const py::object& method, const py::object& oversampling,
+                               const py::object& region, int threads) {
   return reconstruct(sinograms, angles, axis, method, oversampling, "none", py::none(), region,
                      threads);
 }
 
-py::array_t<float> filter_sinogram(py::handle sinograms, const std::string& filter,
-                                   py::handle padding, int threads) {
+py::array_t<float> filter_sinogram(const py::object& sinograms, const std::string& filter,
+                                   const py::object& padding, int threads) {
   const SinogramStack stack = sinogram_stack(sinograms);
   const FilterChoice choice = filter_argument(filter, padding);
   py::array_t<float> result(stack.array.request().shape);
@@ -198,7 +195,7 @@ sinograms: one sinogram (angles x bins) or a stack (slices x angles x bins) of l
     converted. Values that are not finite count as 0 (RuntimeWarning). Never modified.
 angles: radians; one angle per projection (an array), or a tuple (start, step) for
     start + j*step, formed exactly as the program forms ANGLE_OFFSET + j*ANGLE_BETWEEN_PROJECTIONS
-    (use it, with parameter_angles(), for results bitwise equal to the program's).
+    (with read_parameters(), for results bitwise equal to the program's).
 axis: the rotation axis as ROTATION_AXIS_POSITION: a detector coordinate in bins, bin k
     (from 1) covering [k-1, k]; the centre of an N-bin detector is N/2.
 method: "linear" (default), "nearest", or "oversampled" with oversampling= fine samples per

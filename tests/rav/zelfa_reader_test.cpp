@@ -179,8 +179,9 @@ TEST_F(ZelfaReader, ByteOrderAndTypeCarryOverBetweenFiles) {
 TEST_F(ZelfaReader, SizeOfImage1) {
   // The size as the header of image 1 gives it, found past another image's header.
   const std::vector<std::int16_t> pixels(6, 1);
-  std::string contents = "{ Image = 2; Size = 12; DataType = SignedShort; Dim_1 = 3; Dim_2 = 2; }\n" +
-                         pixel_bytes(pixels, false) + header("Image = 1; Dim_1 = 5;");
+  std::string contents =
+      "{ Image = 2; Size = 12; DataType = SignedShort; Dim_1 = 3; Dim_2 = 2; }\n" +
+      pixel_bytes(pixels, false) + header("Image = 1; Dim_1 = 5;");
   contents.resize(2048, ' ');  // whole blocks up to the end of the second header
   std::int32_t status = ST_OK, retstat = -1, dim_1 = 0, dim_2 = 0;
   ::testing::internal::CaptureStdout();
