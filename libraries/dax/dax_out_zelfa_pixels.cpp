@@ -21,23 +21,10 @@ namespace {
 void write_header(std::int32_t file_id, DaxPixelType pixel_type, bool big_endian,
                   std::int32_t dim_1, std::int32_t dim_2, std::int32_t& retstat,
                   std::int32_t& status) {
-  std::string_view data_type = "FLOAT";
-  switch (pixel_type) {
-    case DaxPixelType::FLOAT:
-      break;
-    case DaxPixelType::UNSIGNED_SHORT:
-      data_type = "UnsignedShort";
-      break;
-    case DaxPixelType::SIGNED_SHORT:
-      data_type = "SignedShort";
-      break;
-    case DaxPixelType::UNSIGNED_INTEGER:
-      data_type = "UnsignedInteger";
-      break;
-    case DaxPixelType::SIGNED_INTEGER:
-      data_type = "SignedInteger";
-      break;
-  }
+  // DataType by DaxPixelType, in the order of its values.
+  constexpr std::string_view kDataType[] = {"FLOAT", "UnsignedShort", "SignedShort",
+                                            "UnsignedInteger", "SignedInteger"};
+  const std::string_view data_type = kDataType[static_cast<int>(pixel_type)];
   retstat = 0;
   DAX_OPEN_ZELFAHEADER(file_id, retstat);
   DAX_ADD_ZELFASTRING(file_id, "HeaderID", "KV:000001:000000:000000", status);
