@@ -275,6 +275,37 @@ void read_region(std::int32_t file_id, bool byte_swap, const HeaderValues& heade
   }
 }
 
+// Opens FILE_NAME, finds the header of image 1 and hands the open file and that header to USE,
+// which returns the RETSTAT of what it did; closes the file on every path. A file that cannot be
+// opened: STATUS 1000 with the open's RETSTAT; a failed close: STATUS 1016 with its RETSTAT.
+template <typename Use>
+void on_image_1(std::string_view file_name, std::int32_t& retstat, std::int32_t& status, Use use) {
+  std::int32_t file_id = 0;
+  DAX_FILEOPEN(file_name, "READ", retstat, file_id, status);
+  if (st_bad(status, kRoutine)) return;
+  if (retstat != 0) {
+    ST_SAVE(kRoutine);
+    status = 1000;
+    return;
+  }
+
+  HeaderValues header;
+  ByteStream stream(file_id);
+  const std::int32_t result = find_image_1(stream, header, status) == Found::UNUSABLE
+                                  ? RAV_IN_ZELFA_UNUSABLE
+                                  : use(file_id, header);
+
+  std::int32_t close_result = 0;
+  DAX_FILECLOSEC(file_id, close_result);
+  retstat = result;
+  if (st_bad(status, kRoutine)) return;
+  if (close_result != 0) {
+    ST_SAVE(kRoutine);
+    status = 1016;
+    retstat = close_result;
+  }
+}
+
 }  // namespace
 
 void RAV_IN_ZELFA(std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstrelm,
@@ -299,38 +330,26 @@ void RAV_IN_ZELFA(std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstre
     return;
   }
 
-  std::int32_t file_id = 0;
-  DAX_FILEOPEN(file_name, "READ", retstat, file_id, status);
-  if (st_bad(status, kRoutine)) return;
-  if (retstat != 0) {
-    ST_SAVE(kRoutine);
-    status = 1000;
-    return;
-  }
-
-  HeaderValues header;
-  ByteStream stream(file_id);
-  std::int32_t result = 0;
-  if (find_image_1(stream, header, status) == Found::UNUSABLE) {
-    result = RAV_IN_ZELFA_UNUSABLE;
-  } else if (xendelm > header.dim_1 || yendelm > header.dim_2) {
-    result = RAV_IN_ZELFA_BEYOND_IMAGE;
-  } else if (rav_in_zelfa_state.pixel_type == ZelfaPixelType::NONE) {
-    UT_WRITE("WARNING: No data type is known for this image. It cannot be input.", status);
-    result = RAV_IN_ZELFA_UNUSABLE;
-  } else {
+  on_image_1(file_name, retstat, status, [&](std::int32_t file_id, const HeaderValues& header) {
+    if (xendelm > header.dim_1 || yendelm > header.dim_2) return RAV_IN_ZELFA_BEYOND_IMAGE;
+    if (rav_in_zelfa_state.pixel_type == ZelfaPixelType::NONE) {
+      UT_WRITE("WARNING: No data type is known for this image. It cannot be input.", status);
+      return RAV_IN_ZELFA_UNUSABLE;
+    }
+    std::int32_t result = 0;
     const bool byte_swap = rav_in_zelfa_state.big_endian_file != UT_BIG_ENDIAN(status);
     read_region(file_id, byte_swap, header, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
                 xnumdat, ynumdat, data, result, status);
-  }
+    return result;
+  });
+}
 
-  std::int32_t close_result = 0;
-  DAX_FILECLOSEC(file_id, close_result);
-  retstat = result;
+void rav_in_zelfa_size(std::string_view file_name, std::int32_t& retstat, std::int32_t& dim_1,
+                       std::int32_t& dim_2, std::int32_t& status) {
   if (st_bad(status, kRoutine)) return;
-  if (close_result != 0) {
-    ST_SAVE(kRoutine);
-    status = 1016;
-    retstat = close_result;
-  }
+  on_image_1(file_name, retstat, status, [&](std::int32_t, const HeaderValues& header) {
+    dim_1 = header.dim_1;
+    dim_2 = header.dim_2;
+    return std::int32_t{0};
+  });
 }
