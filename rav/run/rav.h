@@ -5,6 +5,13 @@
 #include <string>
 #include <string_view>
 
+// A sweep of the rotation axis (AXIS_SWEEP = FIRST LAST STEP): trial axes FIRST, FIRST + STEP,
+// ... up to LAST, in pixels like ROTATION_AXIS_POSITION.
+struct AxisSweep {
+  bool given = false;
+  float FIRST = 0.0F, LAST = 0.0F, STEP = 0.0F;
+};
+
 // ---------------------------------------------------------------------------------------------
 // The values of one parameter file. Every field is named after the keyword that sets it; the
 // initialisers are the defaults a field keeps when the file does not set it. -1000000 marks a
@@ -58,6 +65,11 @@ struct ParameterSet {
   std::int32_t END_VOXEL_2 = -1000000;
   std::int32_t END_VOXEL_3 = -1000000;
   bool RECONSTRUCT_FROM_SINOGRAMS = false;
+
+  // The rotation axis: found automatically, swept, half acquisition.
+  bool ROTATION_AXIS_AUTO = false;            // ROTATION_AXIS_POSITION = AUTO
+  AxisSweep AXIS_SWEEP;                       // one slice per trial axis instead of the volume
+  bool HALF_ACQUISITION = false;              // 360 degrees, axis off centre: halves joined
 };
 
 // Declared lengths of the text fields: longer values are cut to them.

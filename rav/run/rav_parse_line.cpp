@@ -26,7 +26,12 @@ struct TextField {
   std::string ParameterSet::*field;
   std::size_t length;
 };
-using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*, TextField>;
+// ROTATION_AXIS_POSITION: a real, or AUTO to have the axis found.
+struct AxisField {};
+// AXIS_SWEEP: three reals on the line, FIRST LAST STEP.
+struct SweepField {};
+using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*, TextField,
+                            AxisField, SweepField>;
 
 struct Keyword {
   std::string_view name;
@@ -34,7 +39,7 @@ struct Keyword {
 };
 
 using P = ParameterSet;
-const std::array<Keyword, 47> kKeywords{{
+const std::array<Keyword, 49> kKeywords{{
     {"FILE_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"SINOGRAM_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"NUM_FIRST_IMAGE", &P::NUM_FIRST_IMAGE},
@@ -69,7 +74,7 @@ const std::array<Keyword, 47> kKeywords{{
     {"ROTATION_VERTICAL", &P::ROTATION_VERTICAL},
     {"OUTPUT_SINOGRAMS", &P::OUTPUT_SINOGRAMS},
     {"OUTPUT_RECONSTRUCTION", &P::OUTPUT_RECONSTRUCTION},
-    {"ROTATION_AXIS_POSITION", RealField{&P::ROTATION_AXIS_POSITION, 1.0F}},
+    {"ROTATION_AXIS_POSITION", AxisField{}},
     {"OVERSAMPLING_FACTOR", &P::OVERSAMPLING_FACTOR},
     {"CACHE_KILOBYTES", &P::CACHE_KILOBYTES},
     {"SINOGRAM_MEGABYTES", &P::SINOGRAM_MEGABYTES},
@@ -82,7 +87,15 @@ const std::array<Keyword, 47> kKeywords{{
     {"END_VOXEL_2", &P::END_VOXEL_2},
     {"END_VOXEL_3", &P::END_VOXEL_3},
     {"RECONSTRUCT_FROM_SINOGRAMS", &P::RECONSTRUCT_FROM_SINOGRAMS},
+    // The rotation axis: swept, half acquisition (ROTATION_AXIS_POSITION also takes AUTO).
+    {"AXIS_SWEEP", SweepField{}},
+    {"HALF_ACQUISITION", &P::HALF_ACQUISITION},
 }};
+
+// Tokens that make up the value of a keyword of this kind.
+std::int32_t value_tokens(const Target& target) {
+  return std::holds_alternative<SweepField>(target) ? 3 : 1;
+}
 
 const Keyword* find_keyword(std::string_view name) {
   for (const Keyword& keyword : kKeywords) {
@@ -97,6 +110,40 @@ void report_bad_value(const std::string& keyword, const std::string& value,
                keyword.substr(0, static_cast<std::size_t>(SLEN(keyword))),
            status);
   UT_WRITE("       Value = " + value.substr(0, kShownValue), status);
+}
+
+// The values of ROTATION_AXIS_POSITION (a real, or AUTO) and AXIS_SWEEP (three reals) from
+// TOKENS (the keyword and "=" first). False, after its message, when a value is missing or
+// cannot be read.
+bool store_axis_value(const Target& target, const std::string& keyword,
+                      const std::vector<std::string>& tokens, std::int32_t num_tokens,
+                      ParameterSet& parameters, std::int32_t& status) {
+  if (std::holds_alternative<AxisField>(target) && UT_UPPER(tokens[2]) == "AUTO") {
+    parameters.ROTATION_AXIS_AUTO = true;
+    return true;
+  }
+  if (num_tokens < 2 + value_tokens(target)) {
+    UT_WRITE("ERROR: " + keyword + " needs three values: the first and last trial axis and the step",
+             status);
+    UT_WRITE("       e.g. " + keyword + " = 500.0 524.0 0.5", status);
+    return false;
+  }
+  float values[3] = {};
+  for (std::int32_t n = 0; n < value_tokens(target); ++n) {
+    bool ok = true;
+    UT_TOKTR(tokens[static_cast<std::size_t>(2 + n)], ok, values[n], status);
+    if (!ok) {
+      report_bad_value(keyword, tokens[static_cast<std::size_t>(2 + n)], status);
+      return false;
+    }
+  }
+  if (std::holds_alternative<AxisField>(target)) {
+    parameters.ROTATION_AXIS_POSITION = values[0];
+    parameters.ROTATION_AXIS_AUTO = false;
+  } else {
+    parameters.AXIS_SWEEP = {true, values[0], values[1], values[2]};
+  }
+  return true;
 }
 }  // namespace
 
@@ -132,6 +179,11 @@ void RAV_PARSE_LINE(std::string_view line, std::int32_t& retstat, ParameterSet& 
     if (ok) parameters.*(real->field) = real->factor == 1.0F ? converted : converted * real->factor;
   } else if (const auto* logical = std::get_if<bool ParameterSet::*>(&match->target)) {
     parameters.*(*logical) = value == "YES";
+  } else if (!std::holds_alternative<TextField>(match->target)) {
+    if (!store_axis_value(match->target, keyword, tokens, num_tokens, parameters, status)) {
+      retstat = 1;
+    }
+    return;
   } else {
     const TextField& text = std::get<TextField>(match->target);
     parameters.*(text.field) = value.substr(0, text.length);

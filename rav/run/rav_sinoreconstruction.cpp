@@ -5,6 +5,7 @@
 #include <string>
 
 #include "rav_allocate.h"
+#include "rav_axis_run.h"
 #include "rav_drivers.h"
 #include "rav_in_zelfa.h"
 #include "ut.h"
@@ -40,32 +41,92 @@ bool read_sinogram(const ParameterSet& p, std::int32_t number, std::span<float> 
   return true;
 }
 
+// ROTATION_AXIS_POSITION = AUTO: rank 0 reads up to 16 of the COUNT sinograms, in the middle of
+// the series, and finds the axis; every rank then holds it in P.
+bool find_axis(ParameterSet& p, std::int32_t count, std::int32_t& status) {
+  constexpr std::int32_t kSinograms = 16;
+  const std::int64_t size = std::int64_t{p.NUM_IMAGE_1} * p.NUM_IMAGE_2;
+  std::vector<float> sinograms;
+  std::int32_t rows = 0;
+  if (rav_mpi_is_root()) {
+    rows = std::min(kSinograms, count);
+    const std::int32_t first = (count - rows) / 2;
+    UT_WRITE("INFO: Finding the rotation axis from sinograms " +
+                 std::to_string(p.NUM_FIRST_IMAGE + first * p.FILE_INTERVAL) + " to " +
+                 std::to_string(p.NUM_FIRST_IMAGE + (first + rows - 1) * p.FILE_INTERVAL),
+             status);
+    rav_allocate(sinograms, rows * size, "ERROR: Failed to allocate memory for storing the sinogram");
+    for (std::int32_t n = 0; n < rows && status == ST_OK; ++n) {
+      read_sinogram(p, p.NUM_FIRST_IMAGE + (first + n) * p.FILE_INTERVAL,
+                    std::span<float>(sinograms).subspan(static_cast<std::size_t>(n * size)), status);
+    }
+  }
+  float axis = p.ROTATION_AXIS_POSITION;
+  if (!rav_decide_axis(sinograms, rows, p.NUM_IMAGE_1, p.NUM_IMAGE_2, rav_run_angles(p),
+                       p.HALF_ACQUISITION, axis, status)) {
+    return false;
+  }
+  p.ROTATION_AXIS_POSITION = axis;
+  return true;
+}
+
+// AXIS_SWEEP: the first sinogram of the series, one record per trial axis, by rank 0.
+void sweep(const ParameterSet& p, std::int32_t& status) {
+  const std::int32_t NUM_X = p.END_VOXEL_1 - p.START_VOXEL_1 + 1;
+  const std::int32_t NUM_Y = p.END_VOXEL_2 - p.START_VOXEL_2 + 1;
+  SliceFile out;
+  const bool go = rav_open_output(out, p.OUTPUT_FILE, NUM_X, NUM_Y, rav_mpi_is_root(), status);
+  RunReport report{RunClock::now(status), {}, false};
+  std::int64_t records = 0;
+  if (go && rav_mpi_is_root()) {
+    std::vector<float> SINOGRAM;
+    rav_allocate(SINOGRAM, std::int64_t{p.NUM_IMAGE_1} * p.NUM_IMAGE_2,
+                 "ERROR: Failed to allocate memory for storing the sinogram");
+    std::int32_t NEXT_RECORD = 1;
+    if (read_sinogram(p, p.NUM_FIRST_IMAGE, SINOGRAM, status)) {
+      records = rav_sweep_slices(p, {p.START_VOXEL_1, p.START_VOXEL_2, NUM_X, NUM_Y}, SINOGRAM,
+                                 p.NUM_IMAGE_1, p.NUM_IMAGE_2, p.NUM_FIRST_IMAGE, out,
+                                 NEXT_RECORD, report.times, status);
+    }
+  }
+  rav_close_output(out);
+  if (go) rav_finish_run(report, true, p.OUTPUT_FILE, NUM_X, NUM_Y, records, status);
+}
+
 }  // namespace
 
-void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
+void RAV_SINORECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   if (st_bad(status, kRoutine)) return;
   UT_WRITE(" ", status);
   UT_WRITE("INFO: Reconstructing directly from sinograms", status);
   UT_WRITE(" ", status);
-  if (!rav_run_usable(p, true, kRoutine, status)) return;
+  if (!rav_run_usable(parameters, true, kRoutine, status)) return;
+  ParameterSet p = parameters;
 
   // One slice per stored sinogram; with several ranks this process takes its own slab of them.
   const std::int32_t count =
       (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + p.FILE_INTERVAL) / p.FILE_INTERVAL;
+  if (p.ROTATION_AXIS_AUTO && !find_axis(p, count, status)) return;
+  if (p.AXIS_SWEEP.given) return sweep(p, status);
   const RavSlab slab = rav_mpi_slab(count);
   const std::int32_t NUM_X = p.END_VOXEL_1 - p.START_VOXEL_1 + 1;
   const std::int32_t NUM_Y = p.END_VOXEL_2 - p.START_VOXEL_2 + 1;
-  std::vector<float> SINOGRAM, SLICE;
+  std::vector<float> SINOGRAM, SLICE, JOINED;
   std::optional<RavReconstructor> reconstructor;
+  std::optional<RavHalfAcquisition> half;
   if (slab.count > 0) {
     rav_allocate(SINOGRAM, std::int64_t{p.NUM_IMAGE_1} * p.NUM_IMAGE_2,
                  "ERROR: Failed to allocate memory for storing the sinogram");
     rav_allocate(SLICE, std::int64_t{NUM_X} * NUM_Y,
                  "ERROR: Failed to allocate memory for output slice");
-    reconstructor.emplace(rav_geometry(p.NUM_IMAGE_1, p.NUM_IMAGE_2, p.ROTATION_AXIS_POSITION,
-                                       {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}},
-                                       {p.START_VOXEL_1, p.START_VOXEL_2, NUM_X, NUM_Y}),
+    reconstructor.emplace(rav_run_geometry(p, p.NUM_IMAGE_1, p.NUM_IMAGE_2,
+                                           {p.START_VOXEL_1, p.START_VOXEL_2, NUM_X, NUM_Y}, half),
                           RavMethod::from_factor(p.OVERSAMPLING_FACTOR));
+    if (half) {
+      rav_report_half_acquisition(*half, status);
+      rav_allocate(JOINED, reconstructor->geometry().sinogram_values(),
+                   "ERROR: Failed to allocate memory for storing the sinogram");
+    }
     UT_WRITE("INFO: Fourier filter initialised", status);
   }
 
@@ -84,6 +145,10 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
     const bool read = read_sinogram(p, number, SINOGRAM, status);
     if (status != ST_OK) break;
     float* sinogram = SINOGRAM.data();
+    if (half && read) {
+      rav_join_half_acquisition(*half, SINOGRAM, JOINED);
+      sinogram = JOINED.data();
+    }
     float* slice = SLICE.data();
     if (read) {
       reconstructor->reconstruct({&sinogram, 1}, {&slice, 1});
