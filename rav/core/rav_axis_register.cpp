@@ -28,6 +28,9 @@
 
 namespace {
 
+// Bins that a projection and its mirrored partner must share to be compared.
+constexpr std::int32_t kMinOverlap = 16;
+
 // What the rows contribute: the cross-power spectrum (frequencies 0 .. L/2) and the sums per
 // bin of A = the projections and B = the mirrored partners, and of their squares.
 struct Sums {
@@ -232,9 +235,11 @@ RavAxisResult rav_register_mirrored(std::span<const RavRowPair> pairs, std::int3
   result.method = RavAxisMethod::MIRRORED_PAIRS;
   std::int64_t L = 2;
   while (L < 2 * std::int64_t{N}) L *= 2;
-  // Whole shifts whose axis lies in the range.
-  const auto lo = static_cast<std::int32_t>(std::ceil(2.0 * min_axis - N));
-  const auto hi = static_cast<std::int32_t>(std::floor(2.0 * max_axis - N));
+  // Whole shifts whose axis lies in the range and that leave kMinOverlap bins or more to compare.
+  const auto lo = static_cast<std::int32_t>(
+      std::max(std::ceil(2.0 * min_axis - N), static_cast<double>(kMinOverlap - N)));
+  const auto hi = static_cast<std::int32_t>(
+      std::min(std::floor(2.0 * max_axis - N), static_cast<double>(N - kMinOverlap)));
   if (pairs.empty() || N < 4 || hi - lo < 2) {
     result.reason = "there is nothing to compare (no pairs, or too few bins in the range)";
     return result;

@@ -40,10 +40,10 @@ bool rav_find_run_axis(ParameterSet& parameters, ReconTimes& times, std::int32_t
 // The decision from ROWS sinograms of NUM_BINS x NUM_PROJECTIONS at ANGLES, read by rank 0 (the
 // other ranks pass none): "INFO: Rotation axis found at " and the value, which is exactly what
 // AXIS then holds on every rank (the value as printed, read back as a parameter file would), or
-// the "ERROR: " lines. HALF_ACQUISITION widens the range searched to the whole detector.
+// the "ERROR: " lines.
 bool rav_decide_axis(std::span<const float> sinograms, std::int32_t ROWS, std::int32_t NUM_BINS,
-                     std::int32_t NUM_PROJECTIONS, const RavAngles& angles,
-                     bool half_acquisition, float& axis, std::int32_t& status);
+                     std::int32_t NUM_PROJECTIONS, const RavAngles& angles, float& axis,
+                     std::int32_t& status);
 
 // AXIS_SWEEP: one slice of BLOCK for every trial axis from SINOGRAM (NUM_BINS x NUM_PROJECTIONS,
 // slice number SLICE), written as records NEXT_RECORD onwards (one per trial, in the order of the

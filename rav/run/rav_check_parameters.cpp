@@ -158,10 +158,13 @@ bool check_axis_keywords(const ParameterSet& p, std::int32_t NUM_BINS, std::int6
   }
   if (sweep.given && !check_sweep(p, NUM_BINS, status)) return false;
   if (!p.HALF_ACQUISITION) return true;
-  // Any axis on the detector will do for the angles when it is still to be found.
-  const float axis = sweep.given             ? sweep.FIRST
-                     : p.ROTATION_AXIS_AUTO ? 0.5F * static_cast<float>(NUM_BINS) + 0.25F
-                                            : p.ROTATION_AXIS_POSITION;
+  // The halves overlap over too narrow a part of the detector for the finder to be trusted.
+  if (p.ROTATION_AXIS_AUTO) {
+    return refuse("ROTATION_AXIS_POSITION = AUTO cannot find the axis of a half-acquisition scan: "
+                  "sweep it (AXIS_SWEEP = FIRST LAST STEP) and give it by hand",
+                  kBadReal, status);
+  }
+  const float axis = sweep.given ? sweep.FIRST : p.ROTATION_AXIS_POSITION;
   std::string problem;
   rav_half_acquisition(NUM_BINS, static_cast<std::int32_t>(std::min<std::int64_t>(NUM_PROJECTIONS, INT32_MAX)),
                        axis, {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}}, problem);

@@ -99,7 +99,7 @@ bool find_on_root(const ParameterSet& p, ReconTimes& times, float& axis, std::in
     UT_WRITE("INFO: Finding the rotation axis from " + which + ", " + slices_text(pass), status);
     const std::vector<float> read = read_pass(some, pass, times, status);
     return rav_decide_axis(read, pass.SLICES_PER_PASS, pass.NUM_BINS, series.count, read_angles,
-                           p.HALF_ACQUISITION, axis, status);
+                           axis, status);
   }
   const std::int32_t N = p.ROTATION_VERTICAL ? p.NUM_IMAGE_1 : p.NUM_IMAGE_2;
   const std::int64_t budget =
@@ -108,8 +108,7 @@ bool find_on_root(const ParameterSet& p, ReconTimes& times, float& axis, std::in
       p, static_cast<std::int32_t>(std::clamp<std::int64_t>(budget, 1, kSinogramSlices)), NP);
   UT_WRITE("INFO: Finding the rotation axis from the sinograms of " + slices_text(pass), status);
   const std::vector<float> read = read_pass(p, pass, times, status);
-  return rav_decide_axis(read, pass.SLICES_PER_PASS, N, NP, angles, p.HALF_ACQUISITION, axis,
-                         status);
+  return rav_decide_axis(read, pass.SLICES_PER_PASS, N, NP, angles, axis, status);
 }
 
 void report_found(const RavAxisResult& r, const std::string& text, std::int32_t NUM_BINS,
@@ -157,24 +156,17 @@ bool rav_find_run_axis(ParameterSet& p, ReconTimes& times, std::int32_t& status)
   float axis = p.ROTATION_AXIS_POSITION;
   // Only rank 0 reads and decides; the others wait for its answer in rav_decide_axis.
   const bool found = rav_mpi_is_root() ? find_on_root(p, times, axis, status)
-                                       : rav_decide_axis({}, 0, 0, 0, {}, false, axis, status);
+                                       : rav_decide_axis({}, 0, 0, 0, {}, axis, status);
   if (found) p.ROTATION_AXIS_POSITION = axis;
   return found;
 }
 
 bool rav_decide_axis(std::span<const float> sinograms, std::int32_t ROWS, std::int32_t NUM_BINS,
-                     std::int32_t NUM_PROJECTIONS, const RavAngles& angles,
-                     bool half_acquisition, float& axis, std::int32_t& status) {
+                     std::int32_t NUM_PROJECTIONS, const RavAngles& angles, float& axis,
+                     std::int32_t& status) {
   double shared[2] = {1.0, 0.0};  // found, axis
   if (rav_mpi_is_root() && status == ST_OK) {
-    RavAxisOptions options;
-    if (half_acquisition) {
-      // The axis may lie anywhere with some overlap of the two halves.
-      options.min_axis = 8.0;
-      options.max_axis = NUM_BINS - 8.0;
-    }
-    const RavAxisResult r =
-        rav_find_axis(sinograms, ROWS, NUM_BINS, NUM_PROJECTIONS, angles, options);
+    const RavAxisResult r = rav_find_axis(sinograms, ROWS, NUM_BINS, NUM_PROJECTIONS, angles);
     const std::string text = rav_axis_number(r.axis, 2);
     bool ok = r.decided;
     float value = 0.0f;

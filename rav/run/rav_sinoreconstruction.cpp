@@ -62,8 +62,8 @@ bool find_axis(ParameterSet& p, std::int32_t count, std::int32_t& status) {
     }
   }
   float axis = p.ROTATION_AXIS_POSITION;
-  if (!rav_decide_axis(sinograms, rows, p.NUM_IMAGE_1, p.NUM_IMAGE_2, rav_run_angles(p),
-                       p.HALF_ACQUISITION, axis, status)) {
+  if (!rav_decide_axis(sinograms, rows, p.NUM_IMAGE_1, p.NUM_IMAGE_2, rav_run_angles(p), axis,
+                       status)) {
     return false;
   }
   p.ROTATION_AXIS_POSITION = axis;
