@@ -5,8 +5,8 @@
 // centroids of all projections gives A (S. G. Azevedo, D. J. Schneberk, J. P. Fitch and
 // H. E. Martz, "Calculation of the rotational centers in computed tomography sinograms", IEEE
 // Transactions on Nuclear Science 37(4), 1990). It needs the whole sample inside the field of
-// view in every projection: a total absorption that changes over the scan says it is not, and
-// the rows where it changes are not used.
+// view in every projection: rows whose projections absorb at the ends of the detector, or whose
+// total absorption changes over the scan, are not used.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -19,6 +19,9 @@ namespace {
 
 // Relative change of the total absorption over the scan above which a row is not used.
 constexpr double kMaxMassChange = 0.02;
+// Absorption at the ends of the detector, relative to the highest of the row, above which the
+// sample is taken to reach beyond them (the mean of the three outermost bins at each end).
+constexpr double kMaxEdge = 0.03;
 // Standard error of the axis (pixels) above which the centroids do not decide it.
 constexpr double kMaxError = 0.1;
 
@@ -26,7 +29,27 @@ constexpr double kMaxError = 0.1;
 // change of the total absorption; ERROR is infinite when the row cannot be fitted.
 struct RowFit {
   double axis = 0.0, error = std::numeric_limits<double>::infinity(), mass_change = 1.0;
+  double edge = 1.0;  // the absorption at the ends of the detector relative to the highest
 };
+
+// The absorption at the ends of the detector (the mean over the projections of the higher of
+// the two ends, each the mean of its three outermost bins), relative to the highest absorption
+// of the row. Noise averages out; a sample that reaches beyond the detector does not.
+double edge_absorption(const float* sinogram, std::int32_t N, std::int32_t NP) {
+  double edge = 0.0, peak = 0.0;
+  const std::int32_t width = std::min(3, N / 2);
+  for (std::int32_t j = 0; j < NP; ++j) {
+    const float* p = sinogram + std::int64_t{j} * N;
+    double left = 0.0, right = 0.0;
+    for (std::int32_t k = 0; k < width; ++k) {
+      left += p[k] / width;
+      right += p[N - 1 - k] / width;
+    }
+    edge += std::max(left, right) / NP;
+    for (std::int32_t k = 0; k < N; ++k) peak = std::max(peak, double{p[k]});
+  }
+  return peak > 0.0 ? std::abs(edge) / peak : 1.0;
+}
 
 // Solves the 3 x 3 system M x = R (Gaussian elimination with partial pivoting) and gives the
 // first element of the first column of M's inverse in INVERSE00. False when M is singular.
@@ -57,6 +80,7 @@ bool solve3(std::array<std::array<double, 3>, 3> M, std::array<double, 3> r,
 
 RowFit fit_row(const float* sinogram, std::int32_t N, std::int32_t NP, const RavAngles& angles) {
   RowFit fit;
+  fit.edge = edge_absorption(sinogram, N, NP);
   std::vector<double> mass, centroid, theta;
   for (std::int32_t j = 0; j < NP; ++j) {
     const float* p = sinogram + std::int64_t{j} * N;
@@ -104,8 +128,13 @@ RavAxisResult rav_axis_from_centroids(std::span<const float> sinograms, std::int
   RavAxisResult result;
   result.method = RavAxisMethod::CENTROIDS;
   double weights = 0.0, sum = 0.0, change = 0.0, least_change = 1.0e300;
+  bool at_edge = false;
   for (std::int32_t row = 0; row < ROWS; ++row) {
     const RowFit fit = fit_row(sinograms.data() + std::int64_t{row} * N * NP, N, NP, angles);
+    if (!(fit.edge <= kMaxEdge)) {
+      at_edge = true;
+      continue;
+    }
     least_change = std::min(least_change, fit.mass_change);
     if (!(fit.mass_change <= kMaxMassChange) || !std::isfinite(fit.error)) continue;
     const double w = 1.0 / std::max(fit.error * fit.error, 1.0e-12);
@@ -115,7 +144,10 @@ RavAxisResult rav_axis_from_centroids(std::span<const float> sinograms, std::int
     ++result.rows;
   }
   if (result.rows == 0) {
-    result.reason = least_change < 1.0e300
+    result.reason = at_edge && !(least_change < 1.0e300)
+                        ? "the sample reaches the ends of the detector (it is wider than the field "
+                          "of view)"
+                    : least_change < 1.0e300
                         ? "the total absorption changes by " + rav_axis_number(100.0 * least_change, 1) +
                               " % or more over the scan (the sample leaves the field of view)"
                         : "no projection absorbs";
