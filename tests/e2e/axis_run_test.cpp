@@ -186,4 +186,57 @@ TEST_F(AxisRun, HalfAcquisitionReconstructsTheEnlargedCircle) {
   EXPECT_LT(std::sqrt(seam / n_seam), 1.25 * std::sqrt(ring / n_ring));
 }
 
+// The parameter file of a run from the stored sinograms sino_0001.zlf .. sino_000SLICES.zlf of
+// a whole turn of PROJECTIONS over BINS bins, with MORE lines after it.
+std::string stored_parameters(int bins, int projections, int slices, const std::string& more) {
+  const std::string b = std::to_string(bins), n = std::to_string(2 * bins);
+  return "! RAV_VUZAV PARAMETER FILE\nRECONSTRUCT_FROM_SINOGRAMS = YES\n"
+         "SINOGRAM_PREFIX = sino_\nSINOGRAM_POSTFIX = .zlf\nNUM_FIRST_SINOGRAM = 1\n"
+         "NUM_LAST_SINOGRAM = " + std::to_string(slices) + "\nSINOGRAM_INTERVAL = 1\n"
+         "LENGTH_OF_NUMERICAL_PART = 4\nNUM_IMAGE_1 = " + b + "\nNUM_IMAGE_2 = " +
+         std::to_string(projections) + "\nANGLE_OFFSET = 0\nANGLE_BETWEEN_PROJECTIONS = " +
+         std::to_string(360.0 / projections) + "\nOVERSAMPLING_FACTOR = 0\n"
+         "OUTPUT_FILE = stored.raw\n" + more;
+}
+
+TEST_F(AxisRun, StoredSinogramsAreJoinedSweptAndTheirAxisFound) {
+  // A half-acquisition scan, its sinograms stored by the run from projections.
+  const path dir = scan("stored", {"--bins", "64", "--turn", "360", "--projections", "120",
+                                   "--half-acquisition", "--axis-offset", "-27.5", "--slices", "2"});
+  e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
+  ASSERT_EQ(reconstruct(dir).exit_code, 0);
+  const std::string block = "START_VOXEL_1 = 1\nEND_VOXEL_1 = 128\nSTART_VOXEL_2 = 1\n"
+                            "END_VOXEL_2 = 128\n";
+  e2e::write_text(dir / "joined.par",
+                  stored_parameters(64, 120, 2, block + "ROTATION_AXIS_POSITION = 59.5\n"
+                                                        "HALF_ACQUISITION = YES\n"));
+  RunResult run = reconstruct(dir, {"joined.par"});
+  ASSERT_EQ(run.exit_code, 0) << run.out;
+  const std::vector<float> volume = e2e::read_floats(dir / "recon.raw");
+  EXPECT_TRUE(e2e::read_floats(dir / "stored.raw") == volume);
+  // A sweep of the first sinogram, joined about each trial axis: its slice 1 at 59.5.
+  e2e::write_text(dir / "sweep.par",
+                  stored_parameters(64, 120, 2, block + "AXIS_SWEEP = 58.5 60.5 1\n"
+                                                        "HALF_ACQUISITION = YES\n"));
+  run = reconstruct(dir, {"sweep.par"});
+  ASSERT_EQ(run.exit_code, 0) << run.out;
+  const std::vector<float> sweep = e2e::read_floats(dir / "stored.raw");
+  ASSERT_EQ(sweep.size(), 3u * 128u * 128u);
+  EXPECT_TRUE(std::equal(sweep.begin() + 128 * 128, sweep.begin() + 2 * 128 * 128, volume.begin()));
+  // The axis of the stored sinograms found, pairs of the whole turn (the sample of a scan that is
+  // not half acquired stays inside the field of view).
+  const path whole = scan("whole", {"--bins", "64", "--turn", "360", "--projections", "120",
+                                    "--axis-offset", "1.7", "--slices", "3"});
+  e2e::set_parameter(whole / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
+  ASSERT_EQ(reconstruct(whole).exit_code, 0);
+  e2e::write_text(whole / "auto.par",
+                  stored_parameters(64, 120, 3, "START_VOXEL_1 = 1\nEND_VOXEL_1 = 64\n"
+                                                "START_VOXEL_2 = 1\nEND_VOXEL_2 = 64\n"
+                                                "ROTATION_AXIS_POSITION = AUTO\n"));
+  run = reconstruct(whole, {"auto.par"});
+  ASSERT_EQ(run.exit_code, 0) << run.out;
+  EXPECT_NE(run.out.find("INFO: Finding the rotation axis from sinograms 1 to 3"), std::string::npos);
+  EXPECT_NEAR(std::stod(found_axis(run.out)), 30.3, 0.1) << run.out;
+}
+
 }  // namespace
