@@ -95,7 +95,7 @@ struct PhantomOptions {
   int projections = 180;       // over a half turn
   int slices = 8;              // detector rows (image rows, or columns with --horizontal)
   double pixel_cm = 0.01;      // pixel size in cm
-  double axis_offset = 0;      // bins / 2 minus the rotation axis, in pixels (IMAGE CENTRE - OFFSET)
+  double axis_offset = 0;      // bins / 2 minus the axis in pixels: axis = IMAGE CENTRE - OFFSET
   double angle_offset = 0;     // first angle, degrees
   bool horizontal = false;     // rotation axis along the image's first axis (images transposed)
   bool as_float = false;       // 32-bit float images instead of 16-bit unsigned

@@ -22,8 +22,8 @@
 //   (A, A), A = bins / 2 - --axis-offset (ROTATION_AXIS_POSITION = IMAGE CENTRE - OFFSET, the
 //   program's banner's convention). Projection j is taken at theta_j = ANGLE_OFFSET + (j - 1) x
 //   --turn / projections degrees (--turn / (projections - 1) with --with-end), and a point
-//   (x, y) of the slice lies on detector coordinate u = (x - A) cos theta - (y - A) sin theta + A; bin k
-//   covers u in [k - 1, k]. At theta = 0 bin k sees column k; at 90 degrees it sees row
+//   (x, y) of the slice lies on detector coordinate u = (x - A) cos theta - (y - A) sin theta
+//   + A; bin k covers u in [k - 1, k]. At theta = 0 bin k sees column k; at 90 degrees it sees row
 //   2A + 1 - k.
 //   Slice s covers [s - 1, s] along the rotation axis and is image row s (rotation axis
 //   vertical, bins along the image's first axis) or image column s (--horizontal: the images

@@ -43,19 +43,19 @@ struct RavAxisOptions {
 };
 
 struct RavAxisResult {
-  bool decided = false;     // false: AXIS is meaningless, REASON says why
-  double axis = 0.0;        // AXIS_POSITION, detector coordinates
+  bool decided = false;  // false: AXIS is meaningless, REASON says why
+  double axis = 0.0;     // AXIS_POSITION, detector coordinates
   RavAxisMethod method = RavAxisMethod::NONE;
   // 0 .. 1. Mirrored pairs: the normalised correlation of the projections with their mirrored
   // partners at the axis found. Centroids: 1 - the relative change of the total absorption of
   // a projection over the scan divided by its limit (the method needs it constant).
   double confidence = 0.0;
-  std::int32_t pairs = 0;   // pairs of projections used (mirrored pairs)
-  std::int32_t rows = 0;    // rows (slices) that contributed
+  std::int32_t pairs = 0;  // pairs of projections used (mirrored pairs)
+  std::int32_t rows = 0;   // rows (slices) that contributed
   // The centroid method's answer when the pairs decided and the centroids could be used too
   // (a check: the two agree within a few tenths of a pixel on good data); NaN otherwise.
   double check = std::numeric_limits<double>::quiet_NaN();
-  std::string reason;       // why it was not decided (empty when it was)
+  std::string reason;  // why it was not decided (empty when it was)
 };
 
 // The axis of a scan from sinograms of ROWS slices: SINOGRAMS holds ROWS sinograms of
@@ -76,8 +76,9 @@ RavAxisResult rav_find_axis_pair(std::span<const float> first, std::span<const f
 
 // The pairs of projections 180 degrees apart among NUM_PROJECTIONS at ANGLES: (j, k) from 0, each
 // pair once, j the earlier index, in increasing j.
-std::vector<std::pair<std::int32_t, std::int32_t>> rav_opposite_pairs(
-    std::int32_t NUM_PROJECTIONS, const RavAngles& angles, double tolerance = 1.0e-4);
+std::vector<std::pair<std::int32_t, std::int32_t>> rav_opposite_pairs(std::int32_t NUM_PROJECTIONS,
+                                                                      const RavAngles& angles,
+                                                                      double tolerance = 1.0e-4);
 
 // The angle of projection J (from 0) as the back-projection takes it.
 double rav_projection_angle(const RavAngles& angles, std::int64_t j);
@@ -101,7 +102,7 @@ struct RavHalfAcquisition {
   std::int32_t NUM_PROJECTIONS = 0;
   std::int32_t SHIFT = 0;
   float AXIS_POSITION = 0.0f;
-  RavAngles angles;                // of the joined projections (those of DIRECT)
+  RavAngles angles;                           // of the joined projections (those of DIRECT)
   std::vector<std::int32_t> DIRECT, PARTNER;  // from 0
   // Every joined value is multiplied by WEIGHT = (projections of the scan) / NUM_PROJECTIONS:
   // sinograms weighted by 1 / (projections of the scan), as the program's are, then carry the
@@ -133,9 +134,9 @@ void rav_join_half_acquisition(const RavHalfAcquisition& plan, std::span<const f
 // std::invalid_argument with the problem.
 class RavAxisSweep {
  public:
-  RavAxisSweep(std::span<const float> sinogram, std::int32_t NUM_BINS,
-               std::int32_t NUM_PROJECTIONS, RavAngles angles, const RavBlock& block,
-               RavMethod method, bool half_acquisition = false);
+  RavAxisSweep(std::span<const float> sinogram, std::int32_t NUM_BINS, std::int32_t NUM_PROJECTIONS,
+               RavAngles angles, const RavBlock& block, RavMethod method,
+               bool half_acquisition = false);
   // SLICES holds AXES.size() slices of BLOCK.NUM_X x BLOCK.NUM_Y values one after another; the
   // trials run on the threads of the process.
   void reconstruct(std::span<const float> axes, std::span<float> slices) const;

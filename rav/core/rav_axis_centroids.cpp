@@ -148,7 +148,8 @@ RavAxisResult rav_axis_from_centroids(std::span<const float> sinograms, std::int
                         ? "the sample reaches the ends of the detector (it is wider than the field "
                           "of view)"
                     : least_change < 1.0e300
-                        ? "the total absorption changes by " + rav_axis_number(100.0 * least_change, 1) +
+                        ? "the total absorption changes by " +
+                              rav_axis_number(100.0 * least_change, 1) +
                               " % or more over the scan (the sample leaves the field of view)"
                         : "no projection absorbs";
     return result;

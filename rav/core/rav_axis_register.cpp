@@ -120,8 +120,8 @@ class Correlation {
  public:
   Correlation(const Sums& sums, std::int32_t N, std::int64_t L, std::int64_t rows)
       : sums_(sums), N_(N), L_(L), rows_(rows) {
-    for (const auto& [values, prefix] : {std::pair{&sums.a, &pa_}, {&sums.aa, &paa_},
-                                         {&sums.b, &pb_}, {&sums.bb, &pbb_}}) {
+    for (const auto& [values, prefix] :
+         {std::pair{&sums.a, &pa_}, {&sums.aa, &paa_}, {&sums.b, &pb_}, {&sums.bb, &pbb_}}) {
       prefix->assign(static_cast<std::size_t>(N) + 1, 0.0);
       for (std::int32_t k = 0; k < N; ++k) (*prefix)[k + 1] = (*prefix)[k] + (*values)[k];
     }
@@ -141,7 +141,8 @@ class Correlation {
     rav_fft_synthesise(L_, twiddle.data(), true, data.data());
     whole_.assign(static_cast<std::size_t>(2 * N_), 0.0);
     for (std::int32_t d = -N_ + 1; d < N_; ++d) {
-      whole_[d + N_] = data[static_cast<std::size_t>(d >= 0 ? d : L_ + d)] / static_cast<double>(L_);
+      whole_[d + N_] =
+          data[static_cast<std::size_t>(d >= 0 ? d : L_ + d)] / static_cast<double>(L_);
     }
   }
 
@@ -160,8 +161,8 @@ class Correlation {
     const auto& C = sums_.cross;
     const std::complex<double> step = std::polar(1.0, 2.0 * std::numbers::pi * s / L_);
     std::complex<double> w = step;
-    double sum = C[0].real() + C[static_cast<std::size_t>(L_ / 2)].real() *
-                                   std::cos(std::numbers::pi * s);
+    double sum =
+        C[0].real() + C[static_cast<std::size_t>(L_ / 2)].real() * std::cos(std::numbers::pi * s);
     for (std::int64_t k = 1; k < L_ / 2; ++k, w *= step) sum += 2.0 * (C[k] * w).real();
     return sum / static_cast<double>(L_);
   }
@@ -177,8 +178,8 @@ class Correlation {
       };
       return (1.0 - f) * range(d0) + f * range(d1);
     };
-    const double n = static_cast<double>(rows_) *
-                     ((1.0 - f) * (N_ - std::abs(d0)) + f * (N_ - std::abs(d1)));
+    const double n =
+        static_cast<double>(rows_) * ((1.0 - f) * (N_ - std::abs(d0)) + f * (N_ - std::abs(d1)));
     const double sa = mix(pa_, true), sb = mix(pb_, false);
     const double va = mix(paa_, true) - sa * sa / n, vb = mix(pbb_, false) - sb * sb / n;
     if (!(n > 0.0) || !(va > 0.0) || !(vb > 0.0)) return 0.0;
@@ -216,7 +217,8 @@ double refine(const Correlation& c, std::int32_t d, double lo, double hi) {
   const double h = (to - from) / steps;
   std::vector<double> values(static_cast<std::size_t>(steps) + 1);
   for (int i = 0; i <= steps; ++i) values[i] = c.at(from + i * h);
-  const auto best = static_cast<int>(std::max_element(values.begin(), values.end()) - values.begin());
+  const auto best =
+      static_cast<int>(std::max_element(values.begin(), values.end()) - values.begin());
   double s = from + best * h;
   if (best > 0 && best < steps) {
     const double ym = values[best - 1], y0 = values[best], yp = values[best + 1];
@@ -249,7 +251,8 @@ RavAxisResult rav_register_mirrored(std::span<const RavRowPair> pairs, std::int3
   c.whole_products();
   std::vector<double> rho;
   for (std::int32_t d = lo; d <= hi; ++d) rho.push_back(c.at(d));
-  const auto best = static_cast<std::int32_t>(std::max_element(rho.begin(), rho.end()) - rho.begin());
+  const auto best =
+      static_cast<std::int32_t>(std::max_element(rho.begin(), rho.end()) - rho.begin());
   const double peak = rho[best];
   const double second = runner_up(rho, best);
   const double s = refine(c, lo + best, lo, hi);

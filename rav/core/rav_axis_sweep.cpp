@@ -29,7 +29,8 @@ void half_acquisition_trial(std::span<const float> sinogram, std::int32_t N, std
   const RavGeometry g =
       trial_geometry(half.NUM_BINS, half.NUM_PROJECTIONS, half.AXIS_POSITION, half.angles, block);
   std::vector<float> joined;
-  rav_allocate(joined, g.sinogram_values(), "ERROR: Failed to allocate memory for storing the sinograms");
+  rav_allocate(joined, g.sinogram_values(),
+               "ERROR: Failed to allocate memory for storing the sinograms");
   rav_join_half_acquisition(half, sinogram, joined);
   RavWorkArrays work = rav_work_arrays(g, method, plan, false);
   float* in = joined.data();
@@ -57,7 +58,8 @@ RavAxisSweep::RavAxisSweep(std::span<const float> sinogram, std::int32_t NUM_BIN
   std::copy_n(sinogram.begin(), values, sinogram_.begin());
   if (half_acquisition_) return;
   std::vector<float> work;
-  rav_allocate(work, plan_.work_values(), "ERROR: Failed to allocated arrays for work space for filtering");
+  rav_allocate(work, plan_.work_values(),
+               "ERROR: Failed to allocated arrays for work space for filtering");
   rav_filter_sinogram(plan_, NUM_PROJECTIONS, sinogram_, work);
 }
 
@@ -91,7 +93,8 @@ void RavAxisSweep::reconstruct(std::span<const float> axes, std::span<float> sli
 }
 
 std::vector<std::uint8_t> RavAxisSweep::common_region(std::span<const float> axes) const {
-  std::vector<std::uint8_t> region(static_cast<std::size_t>(std::int64_t{block_.NUM_X} * block_.NUM_Y), 1);
+  std::vector<std::uint8_t> region(
+      static_cast<std::size_t>(std::int64_t{block_.NUM_X} * block_.NUM_Y), 1);
   for (const float axis : axes) {
     // With half acquisition the slices lie in the frame of the joined sinogram.
     std::int32_t N = num_bins_;

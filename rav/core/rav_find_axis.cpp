@@ -15,8 +15,8 @@ void default_range(std::int32_t N, const RavAxisOptions& options, double& lo, do
   hi = std::isnan(options.max_axis) ? 7.0 * N / 8.0 : options.max_axis;
 }
 
-std::string input_problem(std::int64_t values, std::int32_t ROWS, std::int32_t N,
-                          std::int32_t NP, const RavAngles& angles) {
+std::string input_problem(std::int64_t values, std::int32_t ROWS, std::int32_t N, std::int32_t NP,
+                          const RavAngles& angles) {
   if (ROWS < 1 || N < 4 || NP < 1) return "there are no rows, projections or bins to look at";
   if (values < std::int64_t{ROWS} * N * NP) return "the sinograms hold fewer values than stated";
   if (!angles.list.empty() && std::ssize(angles.list) != NP) {
@@ -84,8 +84,8 @@ RavAxisResult rav_find_axis(std::span<const float> sinograms, std::int32_t ROWS,
   result.reason = input_problem(std::ssize(sinograms), ROWS, N, NP, angles);
   if (!result.reason.empty()) return result;
   const RavAxisResult centroids = rav_axis_from_centroids(sinograms, ROWS, N, NP, angles);
-  const auto pairs = spread(rav_opposite_pairs(NP, angles, options.pair_tolerance),
-                            options.max_pairs);
+  const auto pairs =
+      spread(rav_opposite_pairs(NP, angles, options.pair_tolerance), options.max_pairs);
   if (pairs.empty()) return centroids;
   std::vector<RavRowPair> rows;
   for (std::int32_t row = 0; row < ROWS; ++row) {

@@ -65,7 +65,8 @@ RavHalfAcquisition rav_half_acquisition(std::int32_t NUM_BINS, std::int32_t NUM_
   plan.angles = angles;
   if (!angles.list.empty()) {
     plan.angles.list.clear();
-    for (std::int32_t j : plan.DIRECT) plan.angles.list.push_back(angles.list[static_cast<std::size_t>(j)]);
+    for (std::int32_t j : plan.DIRECT)
+      plan.angles.list.push_back(angles.list[static_cast<std::size_t>(j)]);
   }
   plan.WEIGHT = static_cast<float>(static_cast<double>(NUM_PROJECTIONS) / plan.NUM_PROJECTIONS);
   return plan;

@@ -149,8 +149,8 @@ bool check_sweep(const ParameterSet& p, std::int32_t NUM_BINS, std::int32_t& sta
 
 // The rotation axis: a position (unless it is to be found, or swept), the sweep, and angles that
 // pair every projection of a half turn with one half a turn later for half acquisition.
-bool check_axis_keywords(const ParameterSet& p, std::int32_t NUM_BINS, std::int64_t NUM_PROJECTIONS,
-                         std::int32_t& status) {
+bool check_axis_keywords(const ParameterSet& p, std::int32_t NUM_BINS,
+                         std::int64_t NUM_PROJECTIONS, std::int32_t& status) {
   const AxisSweep& sweep = p.AXIS_SWEEP;
   if (!p.ROTATION_AXIS_AUTO && !sweep.given &&
       !check_axis(p.ROTATION_AXIS_POSITION, NUM_BINS, status)) {
@@ -166,8 +166,10 @@ bool check_axis_keywords(const ParameterSet& p, std::int32_t NUM_BINS, std::int6
   }
   const float axis = sweep.given ? sweep.FIRST : p.ROTATION_AXIS_POSITION;
   std::string problem;
-  rav_half_acquisition(NUM_BINS, static_cast<std::int32_t>(std::min<std::int64_t>(NUM_PROJECTIONS, INT32_MAX)),
-                       axis, {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}}, problem);
+  const auto projections =
+      static_cast<std::int32_t>(std::min<std::int64_t>(NUM_PROJECTIONS, INT32_MAX));
+  rav_half_acquisition(NUM_BINS, projections, axis,
+                       {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}}, problem);
   if (problem.empty()) return true;
   return refuse("HALF_ACQUISITION = YES: " + problem, kBadReal, status);
 }

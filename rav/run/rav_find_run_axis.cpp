@@ -15,7 +15,8 @@ constexpr std::int32_t kAxisNotFound = 31;  // status: the axis could not be fou
 constexpr std::int32_t kPairSlices = 64, kSinogramSlices = 16;
 
 // Up to COUNT slices in the middle of the block, as a pass of NUM_PROJECTIONS projections.
-SinogramPass middle_slices(const ParameterSet& p, std::int32_t count, std::int32_t NUM_PROJECTIONS) {
+SinogramPass middle_slices(const ParameterSet& p, std::int32_t count,
+                           std::int32_t NUM_PROJECTIONS) {
   const bool vertical = p.ROTATION_VERTICAL;
   // With the axis horizontal the slices are image columns: voxel axis 1 before the exchange.
   const std::int32_t first = vertical ? p.START_VOXEL_3 : p.START_VOXEL_1;
@@ -41,8 +42,7 @@ std::vector<float> read_pass(ParameterSet p, const SinogramPass& pass, ReconTime
   ImageBuffers images;
   rav_allocate_images(p, std::int64_t{pass.DATA_DIM_1} * pass.DATA_DIM_2, images);
   std::vector<float> sinograms;
-  rav_allocate(sinograms,
-               std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS * pass.SLICES_PER_PASS,
+  rav_allocate(sinograms, std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS * pass.SLICES_PER_PASS,
                "ERROR: Failed to allocate memory for storing the sinograms");
   RAV_CREATE_SINOGRAMS(p, pass, times, images, sinograms, status);
   return sinograms;
@@ -60,7 +60,8 @@ struct Series {
 // The projections 180 degrees apart that are read: up to kPairs pairs spread over the first half
 // turn when the scan holds a whole turn (every one of them has its partner), else the pair in
 // the middle of the scan.
-Series opposite_series(std::int32_t NP, const std::vector<std::pair<std::int32_t, std::int32_t>>& pairs) {
+Series opposite_series(std::int32_t NP,
+                       const std::vector<std::pair<std::int32_t, std::int32_t>>& pairs) {
   constexpr std::int32_t kPairs = 8;
   const auto [j, k] = pairs.front();
   const std::int32_t m = k - j;
@@ -92,10 +93,11 @@ bool find_on_root(const ParameterSet& p, ReconTimes& times, float& axis, std::in
       read_angles.list.push_back(rav_projection_angle(angles, series.first + n * series.step));
     }
     const std::string which =
-        series.count == 2 ? "projections " + std::to_string(series.first + 1) + " and " +
-                                std::to_string(series.first + series.step + 1) + " (180 degrees apart)"
-                          : std::to_string(series.count) + " projections (" +
-                                std::to_string(series.count / 2) + " pairs 180 degrees apart)";
+        series.count == 2
+            ? "projections " + std::to_string(series.first + 1) + " and " +
+                  std::to_string(series.first + series.step + 1) + " (180 degrees apart)"
+            : std::to_string(series.count) + " projections (" + std::to_string(series.count / 2) +
+                  " pairs 180 degrees apart)";
     UT_WRITE("INFO: Finding the rotation axis from " + which + ", " + slices_text(pass), status);
     const std::vector<float> read = read_pass(some, pass, times, status);
     return rav_decide_axis(read, pass.SLICES_PER_PASS, pass.NUM_BINS, series.count, read_angles,
@@ -115,15 +117,14 @@ void report_found(const RavAxisResult& r, const std::string& text, std::int32_t 
                   std::int32_t& status) {
   const double centre = 0.5 * NUM_BINS;
   UT_WRITE("INFO: Rotation axis found at " + text, status);
-  const std::string how =
-      r.method == RavAxisMethod::MIRRORED_PAIRS
-          ? "projections 180 degrees apart, " + std::to_string(r.pairs) +
-                (r.pairs == 1 ? " pair" : " pairs")
-          : std::string("centres of mass of the projections");
+  const std::string how = r.method == RavAxisMethod::MIRRORED_PAIRS
+                              ? "projections 180 degrees apart, " + std::to_string(r.pairs) +
+                                    (r.pairs == 1 ? " pair" : " pairs")
+                              : std::string("centres of mass of the projections");
   UT_WRITE("      = image centre " + rav_axis_number(centre, 2) + " - offset " +
                rav_axis_number(centre - std::stod(text), 2) + " (" + how + " over " +
-               std::to_string(r.rows) + " slices; confidence " +
-               rav_axis_number(r.confidence, 2) + ")",
+               std::to_string(r.rows) + " slices; confidence " + rav_axis_number(r.confidence, 2) +
+               ")",
            status);
   if (!std::isnan(r.check) && std::abs(r.check - r.axis) > 0.5) {
     UT_WRITE("WARNING: The centres of mass of the projections put the axis at " +

@@ -282,8 +282,12 @@ std::int64_t rav_mpi_parameter_key(const ParameterSet& p) {
     mix_value(h, value);
   }
   // The rotation axis: found, swept, half acquisition.
-  for (float value : {p.AXIS_SWEEP.FIRST, p.AXIS_SWEEP.LAST, p.AXIS_SWEEP.STEP}) mix_value(h, value);
-  for (bool value : {p.ROTATION_AXIS_AUTO, p.AXIS_SWEEP.given, p.HALF_ACQUISITION}) mix_value(h, value);
+  for (float value : {p.AXIS_SWEEP.FIRST, p.AXIS_SWEEP.LAST, p.AXIS_SWEEP.STEP}) {
+    mix_value(h, value);
+  }
+  for (bool value : {p.ROTATION_AXIS_AUTO, p.AXIS_SWEEP.given, p.HALF_ACQUISITION}) {
+    mix_value(h, value);
+  }
   // DISPLAY_GRAPHICS is left out: only rank 0 opens a window.
   for (bool value : {p.NUMBER_LENGTH_VARIES, p.SUBTRACT_BACKGROUND, p.CORRECT_FLATFIELD,
                      p.FLATFIELD_CHANGING, p.FF_NUMBER_LENGTH_VARIES, p.TAKE_LOGARITHM,

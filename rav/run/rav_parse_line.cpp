@@ -30,8 +30,8 @@ struct TextField {
 struct AxisField {};
 // AXIS_SWEEP: three reals on the line, FIRST LAST STEP.
 struct SweepField {};
-using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*, TextField,
-                            AxisField, SweepField>;
+using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*,
+                            TextField, AxisField, SweepField>;
 
 struct Keyword {
   std::string_view name;
@@ -123,7 +123,8 @@ bool store_axis_value(const Target& target, const std::string& keyword,
     return true;
   }
   if (num_tokens < 2 + value_tokens(target)) {
-    UT_WRITE("ERROR: " + keyword + " needs three values: the first and last trial axis and the step",
+    UT_WRITE("ERROR: " + keyword +
+                 " needs three values: the first and last trial axis and the step",
              status);
     UT_WRITE("       e.g. " + keyword + " = 500.0 524.0 0.5", status);
     return false;

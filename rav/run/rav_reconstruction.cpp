@@ -108,6 +108,24 @@ void allocate(const RunPlan& r, RunArrays& a) {
                     r.slices.geometry.pixels());
 }
 
+// The keywords of the rotation axis in a pass: a sweep takes the place of its slices (true, with
+// the records it wrote in RECORDS); half acquisition joins its sinograms first.
+bool axis_pass(const RunPlan& r, RunArrays& a, SliceFile& out, std::int32_t& NEXT_RECORD,
+               ReconTimes& times, std::int64_t& records, std::int32_t& status) {
+  if (r.p.AXIS_SWEEP.given) {
+    const RavGeometry& g = r.slices.geometry;
+    records = rav_sweep_slices(r.p, {g.X_START, g.Y_START, g.NUM_X, g.NUM_Y}, a.SINOGRAMS,
+                               r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS, r.pass.FIRST_SLICE, out,
+                               NEXT_RECORD, times, status);
+    return true;
+  }
+  if (r.half) {
+    rav_join_pass(*r.half, a.SINOGRAMS, r.pass.LAST_SLICE - r.pass.FIRST_SLICE + 1,
+                  std::int64_t{r.pass.NUM_BINS} * r.pass.NUM_PROJECTIONS);
+  }
+  return false;
+}
+
 }  // namespace
 
 void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
@@ -142,17 +160,7 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
     UT_WRITE("      Inputting data and creating sinograms", status);
     RAV_CREATE_SINOGRAMS(p, r.pass, report.times, arrays.images, arrays.SINOGRAMS, status);
     if (!p.OUTPUT_RECONSTRUCTION) continue;
-    if (p.AXIS_SWEEP.given) {
-      const RavGeometry& g = r.slices.geometry;
-      records = rav_sweep_slices(p, {g.X_START, g.Y_START, g.NUM_X, g.NUM_Y}, arrays.SINOGRAMS,
-                                 r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS, r.pass.FIRST_SLICE, out,
-                                 NEXT_RECORD, report.times, status);
-      continue;
-    }
-    if (r.half) {
-      rav_join_pass(*r.half, arrays.SINOGRAMS, r.pass.LAST_SLICE - r.pass.FIRST_SLICE + 1,
-                    std::int64_t{r.pass.NUM_BINS} * r.pass.NUM_PROJECTIONS);
-    }
+    if (axis_pass(r, arrays, out, NEXT_RECORD, report.times, records, status)) continue;
     UT_WRITE("INFO: Filtering projections and backprojecting", status);
     UT_WRITE("      to reconstruct slices", status);
     r.slices.FIRST_SLICE = r.pass.FIRST_SLICE;

@@ -72,7 +72,8 @@ void rav_sweep_montage(std::span<const float> slices, std::int32_t NUM_X, std::i
   VU_XAXISENUM.display = false;
   VU_YAXISENUM.display = false;
   VU_AXESSTYLE = {2, 2};
-  std::vector<float> x_axis(static_cast<std::size_t>(NUM_X)), y_axis(static_cast<std::size_t>(NUM_Y));
+  std::vector<float> x_axis(static_cast<std::size_t>(NUM_X)),
+      y_axis(static_cast<std::size_t>(NUM_Y));
   for (std::size_t i = 0; i < x_axis.size(); ++i) x_axis[i] = static_cast<float>(i) + 0.5f;
   for (std::size_t i = 0; i < y_axis.size(); ++i) y_axis[i] = static_cast<float>(i) + 0.5f;
   const std::int64_t pixels = std::int64_t{NUM_X} * NUM_Y;

@@ -28,8 +28,7 @@ struct Sharpest {
 std::int64_t rav_sweep_slices(const ParameterSet& p, const RavBlock& block,
                               std::span<const float> sinogram, std::int32_t NUM_BINS,
                               std::int32_t NUM_PROJECTIONS, std::int32_t slice, SliceFile& out,
-                              std::int32_t& NEXT_RECORD, ReconTimes& times,
-                              std::int32_t& status) {
+                              std::int32_t& NEXT_RECORD, ReconTimes& times, std::int32_t& status) {
   if (status != ST_OK) return 0;
   const AxisSweep& s = p.AXIS_SWEEP;
   const std::vector<float> axes = rav_sweep_axes(s.FIRST, s.LAST, s.STEP);
@@ -62,16 +61,15 @@ std::int64_t rav_sweep_slices(const ParameterSet& p, const RavBlock& block,
         const double sharpness = rav_sharpness(slice, block, region);
         sharpest.consider(sharpness, NEXT_RECORD, trials[t]);
         UT_WRITE("INFO: Record " + ut_fmt_int(NEXT_RECORD, 4) + ": axis " +
-                     rav_axis_number(trials[t], 2) + ", sharpness " +
-                     rav_axis_number(sharpness, 6),
+                     rav_axis_number(trials[t], 2) + ", sharpness " + rav_axis_number(sharpness, 6),
                  status);
         const RunClock before = RunClock::now(status);
         rav_write_record(out, NEXT_RECORD, slice);
         before.add_since(times.ELAPSE_OUTPUT, times.CPU_OUTPUT, status);
       }
       if (p.DISPLAY_GRAPHICS) {
-        rav_sweep_montage(std::span<const float>(slices).first(trials.size() * pixels),
-                          block.NUM_X, block.NUM_Y, trials, status);
+        rav_sweep_montage(std::span<const float>(slices).first(trials.size() * pixels), block.NUM_X,
+                          block.NUM_Y, trials, status);
       }
       clock = RunClock::now(status);
     }

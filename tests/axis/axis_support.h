@@ -17,12 +17,12 @@ struct Scan {
   int bins = 256;
   int projections = 90;
   int rows = 2;
-  double axis = 128.0;      // A, detector coordinates
-  double turn = 180.0;      // degrees covered by the scan
-  bool with_end = false;    // the last projection at the end of the turn (a pair 180 degrees apart)
-  double photons = 0.0;     // per open-beam pixel; 0: no noise
-  double fill_axis = 0.0;   // place the head for a circle about this axis in a detector of
-  int fill_bins = 0;        // FILL_BINS bins (0: the scan's own), e.g. the joined detector
+  double axis = 128.0;     // A, detector coordinates
+  double turn = 180.0;     // degrees covered by the scan
+  bool with_end = false;   // the last projection at the end of the turn (a pair 180 degrees apart)
+  double photons = 0.0;    // per open-beam pixel; 0: no noise
+  double fill_axis = 0.0;  // place the head for a circle about this axis in a detector of
+  int fill_bins = 0;       // FILL_BINS bins (0: the scan's own), e.g. the joined detector
   std::uint64_t seed = 7;
 
   RavAngles angles() const {
@@ -50,7 +50,8 @@ inline std::vector<float> sinograms(const Scan& s) {
   std::vector<double> p(static_cast<std::size_t>(s.bins));
   for (int row = 1; row <= s.rows; ++row) {
     std::vector<std::vector<PhantomEllipse>> sections;
-    for (double z : phantom_slice_planes(row, 2)) sections.push_back(phantom_cross_section(placed, z));
+    for (double z : phantom_slice_planes(row, 2))
+      sections.push_back(phantom_cross_section(placed, z));
     for (int j = 0; j < s.projections; ++j) {
       phantom_projection_row(sections, rav_projection_angle(angles, j), s.axis, 2, 0.01, p);
       for (double value : p) {

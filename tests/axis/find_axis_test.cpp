@@ -114,14 +114,17 @@ TEST(FindAxis, PairsOfProjectionsHalfATurnApart) {
   ASSERT_EQ(pairs.size(), 4u);
   EXPECT_EQ(pairs[0], std::make_pair(0, 4));
   EXPECT_EQ(pairs[3], std::make_pair(3, 7));
-  RavAngles list{0.0f, 0.0f, {3.0 * std::numbers::pi / 2, 0.1, std::numbers::pi / 2, 0.7,
-                              0.1 + std::numbers::pi}};
+  RavAngles list{
+      0.0f,
+      0.0f,
+      {3.0 * std::numbers::pi / 2, 0.1, std::numbers::pi / 2, 0.7, 0.1 + std::numbers::pi}};
   pairs = rav_opposite_pairs(5, list);
   ASSERT_EQ(pairs.size(), 2u);
   EXPECT_EQ(pairs[0], std::make_pair(0, 2));
   EXPECT_EQ(pairs[1], std::make_pair(1, 4));
   // Half a turn in 90 steps without its end: none.
-  EXPECT_TRUE(rav_opposite_pairs(90, {0.0f, static_cast<float>(std::numbers::pi / 90), {}}).empty());
+  EXPECT_TRUE(
+      rav_opposite_pairs(90, {0.0f, static_cast<float>(std::numbers::pi / 90), {}}).empty());
 }
 
 }  // namespace

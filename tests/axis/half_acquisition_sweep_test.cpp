@@ -28,8 +28,8 @@ TEST(HalfAcquisition, PairsTheFirstHalfTurnWithTheSecond) {
   EXPECT_EQ(plan.DIRECT.back(), 99);
   EXPECT_EQ(plan.PARTNER.front(), 100);
   // An axis in the first half of the detector: the mirrored half goes before the detector's own.
-  plan = rav_half_acquisition(100, 201, 9.7f, {0.0f, static_cast<float>(std::numbers::pi / 100), {}},
-                              problem);
+  plan = rav_half_acquisition(100, 201, 9.7f,
+                              {0.0f, static_cast<float>(std::numbers::pi / 100), {}}, problem);
   ASSERT_TRUE(problem.empty()) << problem;
   EXPECT_EQ(plan.SHIFT, 100);
   EXPECT_EQ(plan.AXIS_POSITION, 109.7f);
@@ -84,7 +84,8 @@ TEST(HalfAcquisition, JoinedSinogramIsThatOfADetectorTwiceAsWide) {
         ++(in_overlap ? n_blended : n_single);
       }
     }
-    const double rms_blended = std::sqrt(blended / n_blended), rms_single = std::sqrt(single / n_single);
+    const double rms_blended = std::sqrt(blended / n_blended),
+                 rms_single = std::sqrt(single / n_single);
     SCOPED_TRACE("photons " + std::to_string(photons));
     EXPECT_LT(rms_single, (photons > 0.0 ? 0.05 : 0.01) * peak);
     // Blending two noisy halves with weights w and 1 - w lowers the noise (a hard switch from one
@@ -130,13 +131,13 @@ TEST(AxisSweep, SlicesAreThoseOfReconstructionsWithEachAxis) {
   std::vector<float> swept(static_cast<std::size_t>(block.NUM_X) * block.NUM_Y);
   rav_axis_sweep(whole, turn.bins, turn.projections, turn.angles(), block, {}, trial, true, swept);
   std::string problem;
-  const RavHalfAcquisition plan = rav_half_acquisition(turn.bins, turn.projections, 44.0f,
-                                                       turn.angles(), problem);
+  const RavHalfAcquisition plan =
+      rav_half_acquisition(turn.bins, turn.projections, 44.0f, turn.angles(), problem);
   std::vector<float> joined(static_cast<std::size_t>(plan.NUM_BINS) * plan.NUM_PROJECTIONS);
   rav_join_half_acquisition(plan, whole, joined);
-  RavReconstructor one(rav_geometry(plan.NUM_BINS, plan.NUM_PROJECTIONS, plan.AXIS_POSITION,
-                                    plan.angles, block),
-                       RavMethod{});
+  RavReconstructor one(
+      rav_geometry(plan.NUM_BINS, plan.NUM_PROJECTIONS, plan.AXIS_POSITION, plan.angles, block),
+      RavMethod{});
   std::vector<float> out(swept.size());
   float* sinograms[] = {joined.data()};
   float* slices[] = {out.data()};
@@ -144,9 +145,9 @@ TEST(AxisSweep, SlicesAreThoseOfReconstructionsWithEachAxis) {
   EXPECT_EQ(out, swept);
   // A trial axis without a reconstruction circle is refused.
   const std::vector<float> outside{47.9f};
-  EXPECT_THROW(rav_axis_sweep(sinogram, s.bins, s.projections, s.angles(), block, {}, outside,
-                              false, swept),
-               std::invalid_argument);
+  EXPECT_THROW(
+      rav_axis_sweep(sinogram, s.bins, s.projections, s.angles(), block, {}, outside, false, swept),
+      std::invalid_argument);
 }
 
 TEST(AxisSweep, TheSliceAtTheTrueAxisIsTheSharpest) {
@@ -167,8 +168,8 @@ TEST(AxisSweep, TheSliceAtTheTrueAxisIsTheSharpest) {
     const std::vector<std::uint8_t> region = sweep.common_region(axes);
     std::vector<double> sharpness;
     for (std::size_t t = 0; t < axes.size(); ++t) {
-      sharpness.push_back(rav_sharpness(std::span<const float>(slices).subspan(t * 65536, 65536),
-                                        block, region));
+      sharpness.push_back(
+          rav_sharpness(std::span<const float>(slices).subspan(t * 65536, 65536), block, region));
     }
     const auto best = std::max_element(sharpness.begin(), sharpness.end()) - sharpness.begin();
     EXPECT_EQ(axes[static_cast<std::size_t>(best)], 124.7f) << "turn " << turn;

@@ -52,20 +52,26 @@ TEST_F(AxisRun, AutoFindsTheAxisAndGivesTheVolumeOfThatValue) {
     double tolerance;
   };
   const std::vector<Case> cases = {
-      {"end", {"--projections", "121", "--with-end", "--axis-offset", "7.3"},
-       "from projections 1 and 121 (180 degrees apart)", 0.1},
-      {"turn", {"--turn", "360", "--projections", "120", "--axis-offset", "-5.55"},
-       "from 12 projections (6 pairs 180 degrees apart)", 0.1},
-      {"half", {"--projections", "120", "--axis-offset", "2.8"}, "from the sinograms of slices",
+      {"end",
+       {"--projections", "121", "--with-end", "--axis-offset", "7.3"},
+       "from projections 1 and 121 (180 degrees apart)",
+       0.1},
+      {"turn",
+       {"--turn", "360", "--projections", "120", "--axis-offset", "-5.55"},
+       "from 12 projections (6 pairs 180 degrees apart)",
+       0.1},
+      {"half",
+       {"--projections", "120", "--axis-offset", "2.8"},
+       "from the sinograms of slices",
        0.25}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> options = {"--bins", "128", "--slices", "8"};
     options.insert(options.end(), c.options.begin(), c.options.end());
     const path dir = scan(c.name, options);
-    const float truth = std::stof(e2e::read_text(dir / "phantom.par")
-                                      .substr(e2e::read_text(dir / "phantom.par")
-                                                  .find("ROTATION_AXIS_POSITION = ") + 25));
+    const float truth = std::stof(
+        e2e::read_text(dir / "phantom.par")
+            .substr(e2e::read_text(dir / "phantom.par").find("ROTATION_AXIS_POSITION = ") + 25));
     e2e::set_parameter(dir / "phantom.par", "ROTATION_AXIS_POSITION", "AUTO");
     const RunResult automatic = reconstruct(dir);
     ASSERT_EQ(automatic.exit_code, 0) << automatic.out;
@@ -102,8 +108,8 @@ TEST_F(AxisRun, AnAxisThatCannotBeFoundStopsTheRunWithWhatToDo) {
 }
 
 TEST_F(AxisRun, ASweepWritesOneRecordAndOnePictureForEveryTrialAxis) {
-  const path dir = scan("sweep", {"--bins", "64", "--projections", "90", "--axis-offset", "3.3",
-                                  "--slices", "3"});
+  const path dir = scan(
+      "sweep", {"--bins", "64", "--projections", "90", "--axis-offset", "3.3", "--slices", "3"});
   // The axis is 28.7: nine trials from 26.7 to 30.7, the fifth at the axis.
   e2e::set_parameter(dir / "phantom.par", "AXIS_SWEEP", "26.7 30.7 0.5");
   e2e::set_parameter(dir / "phantom.par", "DISPLAY_GRAPHICS", "YES");
@@ -138,9 +144,9 @@ TEST_F(AxisRun, ASweepWritesOneRecordAndOnePictureForEveryTrialAxis) {
 TEST_F(AxisRun, HalfAcquisitionReconstructsTheEnlargedCircle) {
   // 128 bins, the axis at 94 % of them (120.32), over a whole turn: the head, filling 40 % of the
   // enlarged circle (radius 119.8), reaches beyond the detector's end.
-  const path dir = scan("half", {"--bins", "128", "--turn", "360", "--projections", "360",
-                                 "--half-acquisition", "--axis-offset", "-56.32", "--fill", "0.4",
-                                 "--slices", "2"});
+  const path dir =
+      scan("half", {"--bins", "128", "--turn", "360", "--projections", "360", "--half-acquisition",
+                    "--axis-offset", "-56.32", "--fill", "0.4", "--slices", "2"});
   const RunResult run = reconstruct(dir);
   ASSERT_EQ(run.exit_code, 0) << run.out;
   EXPECT_NE(run.out.find("INFO: Half acquisition: projections 1 to 180 joined with 181 to 360"),
@@ -192,32 +198,38 @@ std::string stored_parameters(int bins, int projections, int slices, const std::
   const std::string b = std::to_string(bins), n = std::to_string(2 * bins);
   return "! RAV_VUZAV PARAMETER FILE\nRECONSTRUCT_FROM_SINOGRAMS = YES\n"
          "SINOGRAM_PREFIX = sino_\nSINOGRAM_POSTFIX = .zlf\nNUM_FIRST_SINOGRAM = 1\n"
-         "NUM_LAST_SINOGRAM = " + std::to_string(slices) + "\nSINOGRAM_INTERVAL = 1\n"
-         "LENGTH_OF_NUMERICAL_PART = 4\nNUM_IMAGE_1 = " + b + "\nNUM_IMAGE_2 = " +
-         std::to_string(projections) + "\nANGLE_OFFSET = 0\nANGLE_BETWEEN_PROJECTIONS = " +
-         std::to_string(360.0 / projections) + "\nOVERSAMPLING_FACTOR = 0\n"
-         "OUTPUT_FILE = stored.raw\n" + more;
+         "NUM_LAST_SINOGRAM = " +
+         std::to_string(slices) +
+         "\nSINOGRAM_INTERVAL = 1\n"
+         "LENGTH_OF_NUMERICAL_PART = 4\nNUM_IMAGE_1 = " +
+         b + "\nNUM_IMAGE_2 = " + std::to_string(projections) +
+         "\nANGLE_OFFSET = 0\nANGLE_BETWEEN_PROJECTIONS = " + std::to_string(360.0 / projections) +
+         "\nOVERSAMPLING_FACTOR = 0\n"
+         "OUTPUT_FILE = stored.raw\n" +
+         more;
 }
 
 TEST_F(AxisRun, StoredSinogramsAreJoinedSweptAndTheirAxisFound) {
   // A half-acquisition scan, its sinograms stored by the run from projections.
-  const path dir = scan("stored", {"--bins", "64", "--turn", "360", "--projections", "120",
-                                   "--half-acquisition", "--axis-offset", "-27.5", "--slices", "2"});
+  const path dir =
+      scan("stored", {"--bins", "64", "--turn", "360", "--projections", "120", "--half-acquisition",
+                      "--axis-offset", "-27.5", "--slices", "2"});
   e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
   ASSERT_EQ(reconstruct(dir).exit_code, 0);
-  const std::string block = "START_VOXEL_1 = 1\nEND_VOXEL_1 = 128\nSTART_VOXEL_2 = 1\n"
-                            "END_VOXEL_2 = 128\n";
-  e2e::write_text(dir / "joined.par",
-                  stored_parameters(64, 120, 2, block + "ROTATION_AXIS_POSITION = 59.5\n"
-                                                        "HALF_ACQUISITION = YES\n"));
+  const std::string block =
+      "START_VOXEL_1 = 1\nEND_VOXEL_1 = 128\nSTART_VOXEL_2 = 1\n"
+      "END_VOXEL_2 = 128\n";
+  e2e::write_text(dir / "joined.par", stored_parameters(64, 120, 2,
+                                                        block + "ROTATION_AXIS_POSITION = 59.5\n"
+                                                                "HALF_ACQUISITION = YES\n"));
   RunResult run = reconstruct(dir, {"joined.par"});
   ASSERT_EQ(run.exit_code, 0) << run.out;
   const std::vector<float> volume = e2e::read_floats(dir / "recon.raw");
   EXPECT_TRUE(e2e::read_floats(dir / "stored.raw") == volume);
   // A sweep of the first sinogram, joined about each trial axis: its slice 1 at 59.5.
-  e2e::write_text(dir / "sweep.par",
-                  stored_parameters(64, 120, 2, block + "AXIS_SWEEP = 58.5 60.5 1\n"
-                                                        "HALF_ACQUISITION = YES\n"));
+  e2e::write_text(dir / "sweep.par", stored_parameters(64, 120, 2,
+                                                       block + "AXIS_SWEEP = 58.5 60.5 1\n"
+                                                               "HALF_ACQUISITION = YES\n"));
   run = reconstruct(dir, {"sweep.par"});
   ASSERT_EQ(run.exit_code, 0) << run.out;
   const std::vector<float> sweep = e2e::read_floats(dir / "stored.raw");
@@ -229,13 +241,14 @@ TEST_F(AxisRun, StoredSinogramsAreJoinedSweptAndTheirAxisFound) {
                                     "--axis-offset", "1.7", "--slices", "3"});
   e2e::set_parameter(whole / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
   ASSERT_EQ(reconstruct(whole).exit_code, 0);
-  e2e::write_text(whole / "auto.par",
-                  stored_parameters(64, 120, 3, "START_VOXEL_1 = 1\nEND_VOXEL_1 = 64\n"
-                                                "START_VOXEL_2 = 1\nEND_VOXEL_2 = 64\n"
-                                                "ROTATION_AXIS_POSITION = AUTO\n"));
+  e2e::write_text(whole / "auto.par", stored_parameters(64, 120, 3,
+                                                        "START_VOXEL_1 = 1\nEND_VOXEL_1 = 64\n"
+                                                        "START_VOXEL_2 = 1\nEND_VOXEL_2 = 64\n"
+                                                        "ROTATION_AXIS_POSITION = AUTO\n"));
   run = reconstruct(whole, {"auto.par"});
   ASSERT_EQ(run.exit_code, 0) << run.out;
-  EXPECT_NE(run.out.find("INFO: Finding the rotation axis from sinograms 1 to 3"), std::string::npos);
+  EXPECT_NE(run.out.find("INFO: Finding the rotation axis from sinograms 1 to 3"),
+            std::string::npos);
   EXPECT_NEAR(std::stod(found_axis(run.out)), 30.3, 0.1) << run.out;
 }
 

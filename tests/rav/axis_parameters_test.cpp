@@ -102,8 +102,7 @@ TEST(AxisKeywords, TheChecksOfARun) {
   p.ROTATION_AXIS_AUTO = false;
   p.AXIS_SWEEP = {true, 45.0F, 55.0F, 0.5F};
   EXPECT_TRUE(check(p).usable);
-  for (const auto& [sweep, message] :
-       std::vector<std::pair<AxisSweep, std::string>>{
+  for (const auto& [sweep, message] : std::vector<std::pair<AxisSweep, std::string>>{
            {{true, 45.0F, 55.0F, 0.0F}, "is not a sweep"},
            {{true, 55.0F, 45.0F, 1.0F}, "is not a sweep"},
            {{true, 0.0F, 99.0F, 0.01F}, "trial axes, more than 1000"},
