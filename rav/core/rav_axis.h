@@ -13,6 +13,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rav_core.h"
@@ -30,7 +31,7 @@ enum class RavAxisMethod {
 struct RavAxisOptions {
   // The range in which the axis is looked for (detector coordinates). NaN: the default range,
   // in which a projection and its mirrored partner overlap over a quarter of the detector or
-  // more (N/8 to 7N/8 for N bins).
+  // more (N/8 to 7N/8 for N bins). Whatever the range, they must share 16 bins or more.
   double min_axis = std::numeric_limits<double>::quiet_NaN();
   double max_axis = std::numeric_limits<double>::quiet_NaN();
   // Two projections count as 180 degrees apart when their angles differ from π (modulo 2π) by
@@ -61,8 +62,11 @@ struct RavAxisResult {
 // The axis of a scan from sinograms of ROWS slices: SINOGRAMS holds ROWS sinograms of
 // NUM_BINS x NUM_PROJECTIONS values one after another (bin fastest), projection j at the angle
 // ANGLES gives it. When the angles hold projections 180 degrees apart, the axis comes from the
-// registration of each with its mirrored partner (mirrored pairs), and the centroids check it;
-// otherwise from the centroids. The sinograms are read only.
+// registration of each with its mirrored partner (mirrored pairs; at most options.max_pairs
+// pairs), and the centroids check it; otherwise, or when the pairs do not decide it, from the
+// centroids, which need the sample inside the field of view in every projection. Not decided:
+// REASON says why. The sinograms are read only; the pairs are compared on the threads of the
+// process, with the same result whatever their number.
 RavAxisResult rav_find_axis(std::span<const float> sinograms, std::int32_t ROWS,
                             std::int32_t NUM_BINS, std::int32_t NUM_PROJECTIONS,
                             const RavAngles& angles, const RavAxisOptions& options = {});
@@ -117,8 +121,9 @@ RavHalfAcquisition rav_half_acquisition(std::int32_t NUM_BINS, std::int32_t NUM_
                                         float AXIS_POSITION, const RavAngles& angles,
                                         std::string& problem);
 
-// Joins SINOGRAM (the detector's NUM_BINS x projections of the scan) into JOINED
-// (plan.NUM_BINS x plan.NUM_PROJECTIONS).
+// Joins SINOGRAM (the detector's NUM_BINS x projections of the scan, as planned) into JOINED
+// (plan.NUM_BINS x plan.NUM_PROJECTIONS values), every value times plan.WEIGHT. Joined bins that
+// neither half covers are 0.
 void rav_join_half_acquisition(const RavHalfAcquisition& plan, std::span<const float> sinogram,
                                std::span<float> joined);
 
@@ -128,7 +133,9 @@ void rav_join_half_acquisition(const RavHalfAcquisition& plan, std::span<const f
 // One slice of BLOCK for every trial axis, from one SINOGRAM of NUM_BINS x NUM_PROJECTIONS at
 // ANGLES, by METHOD. The sinogram is copied and filtered once, when the sweep is made; each slice
 // is then bitwise the one a reconstruction with that axis gives. With HALF_ACQUISITION the
-// sinogram is a 360-degree one, joined about each trial axis first (and then filtered for each).
+// sinogram is a 360-degree one, joined about each trial axis first (and then filtered for each),
+// and the block lies in the frame of the joined sinogram (rav_half_acquisition), which must be
+// the same for every trial: the axes on one side of the detector's centre.
 // Running out of memory throws RavFatalError; arrays smaller than their sizes, and a trial axis
 // that leaves no reconstruction circle (or, with half acquisition, lies off the detector), throw
 // std::invalid_argument with the problem.
@@ -145,6 +152,10 @@ class RavAxisSweep {
   std::vector<std::uint8_t> common_region(std::span<const float> axes) const;
 
  private:
+  // The geometry of the slices of trial AXIS; with half acquisition that of the joined
+  // sinogram, whose plan goes into HALF.
+  RavGeometry trial(float axis, RavHalfAcquisition& half) const;
+
   std::int32_t num_bins_, num_projections_;
   RavAngles angles_;
   RavBlock block_;

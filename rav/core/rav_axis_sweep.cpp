@@ -19,15 +19,11 @@ RavGeometry trial_geometry(std::int32_t N, std::int32_t NP, float axis, const Ra
   return rav_geometry(N, NP, axis, angles, block);
 }
 
-// The slice of trial axis AXIS of a half-acquisition SINOGRAM (joined, filtered, back-projected).
-void half_acquisition_trial(std::span<const float> sinogram, std::int32_t N, std::int32_t NP,
-                            const RavAngles& angles, const RavBlock& block, RavMethod method,
-                            const RavFilterPlan& plan, float axis, float* slice) {
-  std::string problem;
-  const RavHalfAcquisition half = rav_half_acquisition(N, NP, axis, angles, problem);
-  if (!problem.empty()) throw std::invalid_argument(problem);
-  const RavGeometry g =
-      trial_geometry(half.NUM_BINS, half.NUM_PROJECTIONS, half.AXIS_POSITION, half.angles, block);
+// The slice of a half-acquisition SINOGRAM joined by HALF, of geometry G: joined, filtered and
+// back-projected.
+void half_acquisition_slice(std::span<const float> sinogram, const RavHalfAcquisition& half,
+                            const RavGeometry& g, RavMethod method, const RavFilterPlan& plan,
+                            float* slice) {
   std::vector<float> joined;
   rav_allocate(joined, g.sinogram_values(),
                "ERROR: Failed to allocate memory for storing the sinograms");
@@ -63,6 +59,17 @@ RavAxisSweep::RavAxisSweep(std::span<const float> sinogram, std::int32_t NUM_BIN
   rav_filter_sinogram(plan_, NUM_PROJECTIONS, sinogram_, work);
 }
 
+RavGeometry RavAxisSweep::trial(float axis, RavHalfAcquisition& half) const {
+  if (!half_acquisition_) {
+    return trial_geometry(num_bins_, num_projections_, axis, angles_, block_);
+  }
+  std::string problem;
+  half = rav_half_acquisition(num_bins_, num_projections_, axis, angles_, problem);
+  if (!problem.empty()) throw std::invalid_argument(problem);
+  return trial_geometry(half.NUM_BINS, half.NUM_PROJECTIONS, half.AXIS_POSITION, half.angles,
+                        block_);
+}
+
 void RavAxisSweep::reconstruct(std::span<const float> axes, std::span<float> slices) const {
   const std::int64_t pixels = std::int64_t{block_.NUM_X} * block_.NUM_Y;
   const auto trials = static_cast<std::int64_t>(axes.size());
@@ -75,12 +82,11 @@ void RavAxisSweep::reconstruct(std::span<const float> axes, std::span<float> sli
   for (std::int64_t t = 0; t < trials; ++t) {
     try {
       float* slice = slices.data() + t * pixels;
-      const float axis = axes[static_cast<std::size_t>(t)];
+      RavHalfAcquisition half;
+      const RavGeometry g = trial(axes[static_cast<std::size_t>(t)], half);
       if (half_acquisition_) {
-        half_acquisition_trial(sinogram_, num_bins_, num_projections_, angles_, block_, method_,
-                               plan_, axis, slice);
+        half_acquisition_slice(sinogram_, half, g, method_, plan_, slice);
       } else {
-        const RavGeometry g = trial_geometry(num_bins_, num_projections_, axis, angles_, block_);
         const float* in = sinogram_.data();
         rav_backproject(g, method_, {&in, 1}, {&slice, 1});
       }
@@ -96,14 +102,8 @@ std::vector<std::uint8_t> RavAxisSweep::common_region(std::span<const float> axe
   std::vector<std::uint8_t> region(
       static_cast<std::size_t>(std::int64_t{block_.NUM_X} * block_.NUM_Y), 1);
   for (const float axis : axes) {
-    // With half acquisition the slices lie in the frame of the joined sinogram.
-    std::int32_t N = num_bins_;
-    float A = axis;
-    if (half_acquisition_) {
-      A += 2.0f * axis < static_cast<float>(num_bins_) ? static_cast<float>(num_bins_) : 0.0f;
-      N *= 2;
-    }
-    const RavGeometry g = trial_geometry(N, num_projections_, A, angles_, block_);
+    RavHalfAcquisition half;
+    const RavGeometry g = trial(axis, half);
     for (std::int32_t y = 1; y <= g.NUM_Y; ++y) {
       const bool row = y >= g.FIRST_ROW && y <= g.LAST_ROW;
       for (std::int32_t x = 1; x <= g.NUM_X; ++x) {
