@@ -5,6 +5,13 @@
 #include <string>
 #include <string_view>
 
+// A sweep of the rotation axis (AXIS_SWEEP = FIRST LAST STEP): trial axes FIRST, FIRST + STEP,
+// ... up to LAST, in pixels like ROTATION_AXIS_POSITION.
+struct AxisSweep {
+  bool given = false;
+  float FIRST = 0.0F, LAST = 0.0F, STEP = 0.0F;
+};
+
 // ---------------------------------------------------------------------------------------------
 // The values of one parameter file. Every field is named after the keyword that sets it; the
 // initialisers are the defaults a field keeps when the file does not set it. -1000000 marks a
@@ -62,6 +69,11 @@ struct ParameterSet {
   // Safe runs: the parameter file these values were read from (set by RAV_READ_PARAMETERS, not
   // a keyword), so that no output of the run can be written over it.
   std::string PARAMETER_FILE;
+
+  // The rotation axis: found automatically, swept, half acquisition.
+  bool ROTATION_AXIS_AUTO = false;            // ROTATION_AXIS_POSITION = AUTO
+  AxisSweep AXIS_SWEEP;                       // one slice per trial axis instead of the volume
+  bool HALF_ACQUISITION = false;              // 360 degrees, axis off centre: halves joined
 };
 
 // Declared lengths of the text fields: longer values are cut to them.

@@ -28,7 +28,12 @@ struct TextField {
   std::string ParameterSet::*field;
   std::size_t length;
 };
-using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*, TextField>;
+// ROTATION_AXIS_POSITION: a real, or AUTO to have the axis found.
+struct AxisField {};
+// AXIS_SWEEP: three reals on the line, FIRST LAST STEP.
+struct SweepField {};
+using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*,
+                            TextField, AxisField, SweepField>;
 
 struct Keyword {
   std::string_view name;
@@ -36,7 +41,7 @@ struct Keyword {
 };
 
 using P = ParameterSet;
-const std::array<Keyword, 47> kKeywords{{
+const std::array<Keyword, 49> kKeywords{{
     {"FILE_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"SINOGRAM_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"NUM_FIRST_IMAGE", &P::NUM_FIRST_IMAGE},
@@ -71,7 +76,7 @@ const std::array<Keyword, 47> kKeywords{{
     {"ROTATION_VERTICAL", &P::ROTATION_VERTICAL},
     {"OUTPUT_SINOGRAMS", &P::OUTPUT_SINOGRAMS},
     {"OUTPUT_RECONSTRUCTION", &P::OUTPUT_RECONSTRUCTION},
-    {"ROTATION_AXIS_POSITION", RealField{&P::ROTATION_AXIS_POSITION, 1.0F}},
+    {"ROTATION_AXIS_POSITION", AxisField{}},
     {"OVERSAMPLING_FACTOR", &P::OVERSAMPLING_FACTOR},
     {"CACHE_KILOBYTES", &P::CACHE_KILOBYTES},
     {"SINOGRAM_MEGABYTES", &P::SINOGRAM_MEGABYTES},
@@ -84,12 +89,17 @@ const std::array<Keyword, 47> kKeywords{{
     {"END_VOXEL_2", &P::END_VOXEL_2},
     {"END_VOXEL_3", &P::END_VOXEL_3},
     {"RECONSTRUCT_FROM_SINOGRAMS", &P::RECONSTRUCT_FROM_SINOGRAMS},
+    // The rotation axis: swept, half acquisition (ROTATION_AXIS_POSITION also takes AUTO).
+    {"AXIS_SWEEP", SweepField{}},
+    {"HALF_ACQUISITION", &P::HALF_ACQUISITION},
 }};
 
 // How many value tokens follow "=" for a kind of value: one, unless a kind says otherwise by a
 // specialisation (a kind made of several numbers written apart).
 template <typename Kind>
 constexpr std::size_t kValueTokens = 1;
+template <>
+constexpr std::size_t kValueTokens<SweepField> = 3;
 
 std::size_t value_tokens(const Target& target) {
   return std::visit([](const auto& kind) { return kValueTokens<std::decay_t<decltype(kind)>>; },
@@ -155,10 +165,39 @@ bool value_fits(const std::string& keyword, std::string_view value, std::size_t 
   return false;
 }
 
-// Stores VALUE into the field of TARGET; false when it cannot be interpreted.
-bool store_value(const Target& target, const std::string& value, ParameterSet& parameters,
-                 std::int32_t& status) {
+// The values of ROTATION_AXIS_POSITION (a real, or AUTO) and AXIS_SWEEP (three reals: the
+// first and last trial axis and the step). The index of the value that cannot be read, or the
+// number of values when all were stored.
+std::size_t store_axis_value(const Target& target, std::span<const std::string_view> values,
+                             ParameterSet& parameters, std::int32_t& status) {
+  if (std::holds_alternative<AxisField>(target) && UT_UPPER(std::string(values.front())) == "AUTO") {
+    parameters.ROTATION_AXIS_AUTO = true;
+    return values.size();
+  }
+  float read[3] = {};
+  for (std::size_t n = 0; n < values.size(); ++n) {
+    bool ok = true;
+    UT_TOKTR(std::string(values[n]), ok, read[n], status);
+    if (!ok) return n;
+  }
+  if (std::holds_alternative<AxisField>(target)) {
+    parameters.ROTATION_AXIS_POSITION = read[0];
+    parameters.ROTATION_AXIS_AUTO = false;
+  } else {
+    parameters.AXIS_SWEEP = {true, read[0], read[1], read[2]};
+  }
+  return values.size();
+}
+
+// Stores VALUES into the field of TARGET. The index of the value that cannot be interpreted, or
+// the number of values when all were stored.
+std::size_t store_value(const Target& target, std::span<const std::string_view> values,
+                        ParameterSet& parameters, std::int32_t& status) {
+  const std::string value(values.front());
   bool ok = true;
+  if (std::holds_alternative<AxisField>(target) || std::holds_alternative<SweepField>(target)) {
+    return store_axis_value(target, values, parameters, status);
+  }
   if (const auto* integer = std::get_if<std::int32_t ParameterSet::*>(&target)) {
     std::int32_t converted = 0;
     UT_TOKTI(value, ok, converted, status);
@@ -176,7 +215,7 @@ bool store_value(const Target& target, const std::string& value, ParameterSet& p
     const TextField& text = std::get<TextField>(target);
     parameters.*(text.field) = value.substr(0, text.length);
   }
-  return ok;
+  return ok ? values.size() : 0;
 }
 }  // namespace
 
@@ -203,9 +242,17 @@ void RAV_PARSE_LINE(std::string_view line, std::int32_t& retstat, ParameterSet& 
     return;
   }
   const std::size_t count = value_tokens(match->target);
-  if (tokens.size() < 2 + count) {
+  if (tokens.size() == 2) {
     // A keyword and "=" without its value sets nothing.
     UT_WRITE("WARNING: No value for keyword " + keyword + ": line ignored", status);
+    return;
+  }
+  if (tokens.size() < 2 + count) {
+    if (UT_UPPER(std::string(tokens[2])) == "N.A.") return;
+    UT_WRITE("ERROR: " + keyword + " needs three values: the first and last trial axis and the step",
+             status);
+    UT_WRITE("       e.g. " + keyword + " = 500.0 524.0 0.5", status);
+    retstat = 1;
     return;
   }
   const std::span<const std::string_view> values(tokens.data() + 2, count);
@@ -220,10 +267,10 @@ void RAV_PARSE_LINE(std::string_view line, std::int32_t& retstat, ParameterSet& 
   }
   if (UT_UPPER(value) == "N.A.") return;
 
-  ok = store_value(match->target, value, parameters, status);
+  const std::size_t bad = store_value(match->target, values, parameters, status);
   if (st_bad(status, kRoutine)) return;
-  if (!ok) {
-    report_bad_value(keyword, value, status);
+  if (bad < count) {
+    report_bad_value(keyword, std::string(values[bad]), status);
     if (std::holds_alternative<bool ParameterSet::*>(match->target)) {
       UT_WRITE("       The value must be YES or NO", status);
     }

@@ -277,3 +277,30 @@ TEST_F(Mpirun, RefusedParametersStopEveryRank) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Mpirun, TheAxisFoundByRankZeroIsTheAxisOfEveryRank) {
+  // AUTO: rank 0 finds the axis and every rank reconstructs with it, as one process does.
+  const path dir = scan("auto", with(kSmall, {"--slices", "5", "--turn", "360",
+                                             "--axis-offset", "2.2", "--noise", "20000"}));
+  e2e::set_parameter(dir / "phantom.par", "ROTATION_AXIS_POSITION", "AUTO");
+  expect_same_as_alone(dir, "phantom.par", "recon.raw", {2, 3});
+  // A sweep: rank 0 writes every record.
+  e2e::set_parameter(dir / "phantom.par", "AXIS_SWEEP", "28.8 30.8 0.5");
+  expect_same_as_alone(dir, "phantom.par", "recon.raw", {2});
+  // An axis that cannot be found stops every rank: the first half turn of a sample wider than
+  // the field of view.
+  const path wide = scan("wide", with(kSmall, {"--slices", "3", "--turn", "360",
+                                              "--half-acquisition", "--axis-offset", "-26"}));
+  e2e::set_parameter(wide / "phantom.par", "HALF_ACQUISITION", "NO");
+  e2e::set_parameter(wide / "phantom.par", "NUM_LAST_IMAGE", "48");
+  e2e::set_parameter(wide / "phantom.par", "ROTATION_AXIS_POSITION", "AUTO");
+  const RunResult job = mpirun(2, "phantom.par", wide);
+  EXPECT_FALSE(job.hung) << described(job);
+  EXPECT_NE(job.exit_code, 0) << described(job);
+  EXPECT_NE(job.out.find("ERROR: The rotation axis could not be found"), std::string::npos)
+      << described(job);
+}
+
+}  // namespace
