@@ -58,6 +58,15 @@ struct ParameterSet {
   std::int32_t END_VOXEL_2 = -1000000;
   std::int32_t END_VOXEL_3 = -1000000;
   bool RECONSTRUCT_FROM_SINOGRAMS = false;
+
+  // Accurate slices from real scans: filter window and cutoff, padding, dead and hot pixels,
+  // ring removal (words stored in upper case; the defaults keep the original filter).
+  std::string FILTER = "RAMP";                // RAMP, SHEPP_LOGAN, COSINE, HAMMING, HANN, PARZEN
+  float FILTER_CUTOFF = 1.0F;                 // fraction of the Nyquist frequency
+  std::string PADDING = "NONE";               // NONE, ZERO, EDGE
+  bool CORRECT_DEAD_PIXELS = false;
+  std::string RING_REMOVAL = "NONE";          // NONE, SORTING
+  std::int32_t RING_STRENGTH = 2;             // widest stripe removed, in bins
 };
 
 // Declared lengths of the text fields: longer values are cut to them.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "rav.h"
+#include "rav_accuracy.h"
 #include "ut.h"
 
 namespace {
@@ -26,7 +27,13 @@ struct TextField {
   std::string ParameterSet::*field;
   std::size_t length;
 };
-using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*, TextField>;
+// A field that holds one word of a fixed list (given in any case, stored in upper case).
+struct WordField {
+  std::string ParameterSet::*field;
+  std::span<const std::string_view> words;
+};
+using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*, TextField,
+                            WordField>;
 
 struct Keyword {
   std::string_view name;
@@ -34,7 +41,7 @@ struct Keyword {
 };
 
 using P = ParameterSet;
-const std::array<Keyword, 47> kKeywords{{
+const auto kKeywords = std::to_array<Keyword>({
     {"FILE_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"SINOGRAM_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"NUM_FIRST_IMAGE", &P::NUM_FIRST_IMAGE},
@@ -82,7 +89,14 @@ const std::array<Keyword, 47> kKeywords{{
     {"END_VOXEL_2", &P::END_VOXEL_2},
     {"END_VOXEL_3", &P::END_VOXEL_3},
     {"RECONSTRUCT_FROM_SINOGRAMS", &P::RECONSTRUCT_FROM_SINOGRAMS},
-}};
+    // Accurate slices from real scans.
+    {"FILTER", WordField{&P::FILTER, RAV_FILTER_WORDS}},
+    {"FILTER_CUTOFF", RealField{&P::FILTER_CUTOFF, 1.0F}},
+    {"PADDING", WordField{&P::PADDING, RAV_PADDING_WORDS}},
+    {"CORRECT_DEAD_PIXELS", &P::CORRECT_DEAD_PIXELS},
+    {"RING_REMOVAL", WordField{&P::RING_REMOVAL, RAV_RING_WORDS}},
+    {"RING_STRENGTH", &P::RING_STRENGTH},
+});
 
 const Keyword* find_keyword(std::string_view name) {
   for (const Keyword& keyword : kKeywords) {
@@ -132,6 +146,10 @@ void RAV_PARSE_LINE(std::string_view line, std::int32_t& retstat, ParameterSet& 
     if (ok) parameters.*(real->field) = real->factor == 1.0F ? converted : converted * real->factor;
   } else if (const auto* logical = std::get_if<bool ParameterSet::*>(&match->target)) {
     parameters.*(*logical) = value == "YES";
+  } else if (const auto* word = std::get_if<WordField>(&match->target)) {
+    const std::string upper = UT_UPPER(value);
+    ok = rav_word_index(word->words, upper) >= 0;
+    if (ok) parameters.*(word->field) = upper;
   } else {
     const TextField& text = std::get<TextField>(match->target);
     parameters.*(text.field) = value.substr(0, text.length);
@@ -139,6 +157,9 @@ void RAV_PARSE_LINE(std::string_view line, std::int32_t& retstat, ParameterSet& 
 
   if (!ok) {
     report_bad_value(keyword, value, status);
+    if (const auto* word = std::get_if<WordField>(&match->target)) {
+      UT_WRITE("       Allowed values: " + rav_words_text(word->words), status);
+    }
     retstat = 1;
   }
 }

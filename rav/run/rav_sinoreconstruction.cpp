@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "rav_accuracy.h"
 #include "rav_allocate.h"
 #include "rav_drivers.h"
 #include "rav_in_zelfa.h"
@@ -57,6 +58,9 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
   const std::int32_t NUM_Y = p.END_VOXEL_2 - p.START_VOXEL_2 + 1;
   std::vector<float> SINOGRAM, SLICE;
   std::optional<RavReconstructor> reconstructor;
+  const RavFilterOptions filter = rav_filter_options(p);
+  const RavRingOptions rings = rav_ring_options(p);
+  std::int64_t stripes = 0;
   if (slab.count > 0) {
     rav_allocate(SINOGRAM, std::int64_t{p.NUM_IMAGE_1} * p.NUM_IMAGE_2,
                  "ERROR: Failed to allocate memory for storing the sinogram");
@@ -65,8 +69,14 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
     reconstructor.emplace(rav_geometry(p.NUM_IMAGE_1, p.NUM_IMAGE_2, p.ROTATION_AXIS_POSITION,
                                        {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}},
                                        {p.START_VOXEL_1, p.START_VOXEL_2, NUM_X, NUM_Y}),
-                          RavMethod::from_factor(p.OVERSAMPLING_FACTOR));
+                          RavMethod::from_factor(p.OVERSAMPLING_FACTOR), filter);
     UT_WRITE("INFO: Fourier filter initialised", status);
+    rav_report_filter(filter, rings, status);
+  }
+  if (p.CORRECT_DEAD_PIXELS) {
+    UT_WRITE("WARNING: CORRECT_DEAD_PIXELS has no effect on stored sinograms (there is no flat "
+             "field to find them in)",
+             status);
   }
 
   // Records are numbered over the whole volume: the slab's first sinogram has its own record.
@@ -86,6 +96,7 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
     float* sinogram = SINOGRAM.data();
     float* slice = SLICE.data();
     if (read) {
+      stripes += rav_remove_rings_of(rings, reconstructor->geometry(), {&sinogram, 1}, 1);
       reconstructor->reconstruct({&sinogram, 1}, {&slice, 1});
     } else {
       std::fill(SLICE.begin(), SLICE.end(), 0.0F);
@@ -95,6 +106,9 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
     }
     rav_write_record(out, NEXT_RECORD, SLICE);
     ++slices_done;
+  }
+  if (rings.method != RavRingOptions::NONE && slices_done > 0) {
+    rav_report_rings(stripes, slices_done, status);
   }
   rav_close_output(out);
   if (go) rav_finish_run(report, true, p.OUTPUT_FILE, NUM_X, NUM_Y, slices_done, status);
