@@ -39,7 +39,7 @@ std::string range_text(double low, double high) {
 }  // namespace
 
 std::vector<std::string> phantom_help() {
-  return {
+  std::vector<std::string> lines = {
       "Usage: rav_phantom --out DIR [options]",
       "",
       "Writes a synthetic parallel-beam scan of a Shepp-Logan-like head (attenuation in 1/cm)",
@@ -69,6 +69,9 @@ std::vector<std::string> phantom_help() {
       "                       from DIR); absolute names otherwise",
       "  --help               this text",
   };
+  const std::vector<std::string> defects = phantom_defects_help();
+  lines.insert(lines.end() - 1, defects.begin(), defects.end());
+  return lines;
 }
 
 bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions& options,
@@ -95,6 +98,17 @@ bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions&
       }
       (name == "--horizontal" ? options.horizontal
                               : name == "--float" ? options.as_float : options.relative) = true;
+      continue;
+    }
+    // Defects of real scans: options of their own, each with a value.
+    if (phantom_is_defect_option(name)) {
+      if (!has_value && k + 1 >= args.size()) {
+        error = "Option " + name + " needs a value";
+        return false;
+      }
+      if (!phantom_defect_option(name, has_value ? value : args[++k], options, error)) {
+        return false;
+      }
       continue;
     }
     static const char* const kValued[] = {

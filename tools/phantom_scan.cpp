@@ -270,11 +270,15 @@ bool phantom_write_scan(const PhantomOptions& options) {
     }
   }
   if (!write_image(dir + "background.zlf", o.as_float, width, height, background)) return false;
+  const PhantomDefects defects = phantom_defects(o);
   auto flat_image = [&](int m) {
     std::vector<float> flat(pixels);
     for (int s = 1; s <= slices; ++s) {
       for (int k = 1; k <= bins; ++k) {
-        flat[image_index(scan, k, s)] = stored_value(phantom_flat(k, s, m, scan), o.as_float);
+        const std::size_t index = image_index(scan, k, s);
+        flat[index] = stored_value(phantom_defective_value(defects.kind(k, s), background[index],
+                                                           phantom_flat(k, s, m, scan)),
+                                   o.as_float);
       }
     }
     return flat;
@@ -288,7 +292,7 @@ bool phantom_write_scan(const PhantomOptions& options) {
 
   // Cross-sections of the placed head at the z sub-samples of every slice.
   const std::vector<PhantomEllipsoid> placed =
-      phantom_place(phantom_head(), phantom_placement(bins, slices, scan.axis));
+      phantom_place(phantom_head(), phantom_scan_placement(o, scan.axis));
   std::vector<std::vector<std::vector<PhantomEllipse>>> sections(static_cast<std::size_t>(slices));
   for (int s = 1; s <= slices; ++s) {
     for (double z : phantom_slice_planes(s, o.subsamples)) {
@@ -316,7 +320,7 @@ bool phantom_write_scan(const PhantomOptions& options) {
         const std::size_t index = image_index(scan, k, s);
         const double dark = background[index];
         const double open = (1.0 - w.f) * (flat_a[index] - dark) + w.f * (flat_b[index] - dark);
-        double signal = open * std::exp(-row[k - 1]);
+        double signal = open * defects.gains[k - 1] * std::exp(-row[k - 1]);
         if (o.noise > 0.0) {
           // Photon counting: the open beam kPhantomOpen stands for o.noise photons.
           const double photons = o.noise * signal / kPhantomOpen;
@@ -326,8 +330,9 @@ bool phantom_write_scan(const PhantomOptions& options) {
           }
           signal = counted * kPhantomOpen / o.noise;
         }
-        image[index] = stored_value(dark + signal, o.as_float);
-        if (!(image[index] > background[index])) ++absorbed;
+        const PhantomDefects::Kind kind = defects.kind(k, s);
+        image[index] = stored_value(phantom_defective_value(kind, dark, dark + signal), o.as_float);
+        if (kind == PhantomDefects::GOOD && !(image[index] > background[index])) ++absorbed;
       }
     }
     if (!write_image(numbered_name(dir + "proj_", j, scan.number_digits), o.as_float, width,
