@@ -81,10 +81,10 @@ std::vector<std::string> phantom_defects_help() {
       "                       in the flat field and every projection",
       "  --hot-pixels N       N pixels stuck far above the open beam, flat field included",
       "  --gain-columns N     N detector columns whose gain in the projections differs from the",
-      "                       flat field's by --gain-error percent (rings), alternately up and down",
+      "                       flat field's by --gain-error percent (rings), alternately up, down",
       "  --gain-error PCT     that difference in percent (2)",
       "  --sample-width F     the head's widest extent as a fraction of the detector's width",
-      "                       (1.1: 10 % wider than the field of view; default: 70 % of the circle)",
+      "                       (1.1: 10 % wider than the field of view; default: 70 % of circle)",
   };
 }
 

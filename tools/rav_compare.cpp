@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     const double d = recon.values[i] - truth.values[i];
     squares += d * d;
   }
-  std::printf("Uniform region (8 x 8 pixels, slice %d): %.4f 1/cm, truth %.4f 1/cm (%+.1f %%)\n",
+  std::printf("Uniform region (8 x 8 pixels, slice %d): %.4f 1/cm, truth %.4f 1/cm (%+.2f %%)\n",
               slice + 1, got, expected, 100.0 * (got - expected) / expected);
   std::printf("RMS difference over %d x %d x %d voxels: %.4f 1/cm\n", recon.num_x, recon.num_y,
               recon.num_z, std::sqrt(squares / static_cast<double>(recon.values.size())));

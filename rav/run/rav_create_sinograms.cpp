@@ -294,7 +294,9 @@ void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, Recon
 
   UT_WRITE("INFO: Inputting data from file", status);
   read_references(p, pass, images, status);
-  if (p.CORRECT_DEAD_PIXELS && p.CORRECT_FLATFIELD) find_dead_pixels(p, pass, state, images, status);
+  if (p.CORRECT_DEAD_PIXELS && p.CORRECT_FLATFIELD) {
+    find_dead_pixels(p, pass, state, images, status);
+  }
   // Exactly NUM_PROJECTIONS images: with an interval above 1 the series may name one more
   // image than the sinograms have rows for, and that one is not read.
   for (std::int32_t j = 1; j <= pass.NUM_PROJECTIONS; ++j) {

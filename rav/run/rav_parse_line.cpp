@@ -32,8 +32,8 @@ struct WordField {
   std::string ParameterSet::*field;
   std::span<const std::string_view> words;
 };
-using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*, TextField,
-                            WordField>;
+using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*,
+                            TextField, WordField>;
 
 struct Keyword {
   std::string_view name;

@@ -129,7 +129,8 @@ TEST_F(Accuracy, UnusableValuesAreRefused) {
       {"PADDING = MIRROR\n", "       Allowed values: NONE, ZERO, EDGE\n"},
       {"RING_REMOVAL = WAVELET\n", "       Allowed values: NONE, SORTING\n"},
       {"FILTER_CUTOFF = 0\n",
-       "ERROR: FILTER_CUTOFF = 0 is not a fraction of the Nyquist frequency (above 0, at most 1)\n"},
+       "ERROR: FILTER_CUTOFF = 0 is not a fraction of the Nyquist frequency (above 0, at most "
+       "1)\n"},
       {"FILTER_CUTOFF = 1.5\n", "ERROR: FILTER_CUTOFF = 1.5 is not a fraction"},
       {"RING_REMOVAL = sorting\nRING_STRENGTH = 0\n",
        "ERROR: RING_STRENGTH = 0 is not a stripe width in bins (at least 1, and 2 x "

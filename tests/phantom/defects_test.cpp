@@ -104,9 +104,10 @@ TEST_F(PhantomDefectImages, DefectsChangeOnlyTheirPixels) {
         const std::size_t i = (k - 1) + (s - 1) * 32;
         const PhantomDefects::Kind kind = d.kind(k, s);
         const double gain = flat ? 1.0 : d.gains[k - 1];
+        const double signal = gain * (good[i] - dark[i]);
         const double expected = kind == PhantomDefects::DEAD  ? dark[i]
                                 : kind == PhantomDefects::HOT ? dark[i] + 1.5 * kPhantomOpen
-                                                               : dark[i] + gain * (good[i] - dark[i]);
+                                                               : dark[i] + signal;
         EXPECT_NEAR(bad[i], expected, 1e-3 * expected) << k << ", " << s;
       }
     }

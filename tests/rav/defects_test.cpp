@@ -29,7 +29,8 @@ TEST(DeadPixels, FoundByTheFloorAndByTheirDistanceFromTheLocalMedian) {
   open[90] *= 1.5f;
   open[120] = open[121] = kFloor;
   open[199] = kFloor;
-  EXPECT_EQ(rav_find_bad_pixels(open, kFloor), (std::vector<std::int32_t>{17, 50, 90, 120, 121, 199}));
+  EXPECT_EQ(rav_find_bad_pixels(open, kFloor),
+            (std::vector<std::int32_t>{17, 50, 90, 120, 121, 199}));
 
   // Without noise, a pixel 0.5 % off its neighbours is a gain the flat field corrects; 3 % off
   // is not.
