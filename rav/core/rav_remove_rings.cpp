@@ -31,7 +31,7 @@
 // restricted to detected stripes leaves a sinogram without stripes as it is.
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <cstring>
 #include <vector>
 
 #include "rav_core.h"
@@ -48,27 +48,76 @@ float median_of(std::vector<float>& values) {
   return *middle;
 }
 
+// The median of the N values at VALUES (reordered): insertion sort for the few values of a
+// window, selection otherwise.
+float median_of_few(float* values, std::size_t n) {
+  if (n > 16) {
+    std::nth_element(values, values + n / 2, values + n);
+    return values[n / 2];
+  }
+  for (std::size_t i = 1; i < n; ++i) {
+    const float v = values[i];
+    std::size_t k = i;
+    for (; k > 0 && values[k - 1] > v; --k) values[k] = values[k - 1];
+    values[k] = v;
+  }
+  return values[n / 2];
+}
+
+// A key that sorts as the finite value V does, with the projection J to break ties (so that
+// the order is the same every time).
+std::uint64_t sort_key(float v, std::int32_t j) {
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  bits = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+  return (std::uint64_t{bits} << 32) | static_cast<std::uint32_t>(j);
+}
+
+// The value of a sort key.
+float key_value(std::uint64_t key) {
+  auto bits = static_cast<std::uint32_t>(key >> 32);
+  bits = (bits & 0x80000000u) != 0 ? bits & 0x7FFFFFFFu : ~bits;
+  float v = 0.0f;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
 // The sinogram's columns sorted along the angle: column b's values ascending at
-// SORTED[b·NP ..], with the projection each came from in ORDER.
+// SORTED[b·NP ..], with the projection each came from in ORDER. The arrays are kept by each
+// thread from one sinogram to the next (sinograms of a run have one size).
 struct SortedColumns {
   std::int64_t NP = 0;
   std::vector<float> sorted;
   std::vector<std::int32_t> order;
+  std::vector<std::uint64_t> keys;
   const float* column(std::int64_t b) const { return sorted.data() + b * NP; }
 };
 
-SortedColumns sort_columns(std::int32_t NB, std::int32_t NP, std::span<const float> sinogram) {
-  SortedColumns s;
+const SortedColumns& sort_columns(std::int32_t NB, std::int32_t NP,
+                                  std::span<const float> sinogram) {
+  thread_local SortedColumns s;
   s.NP = NP;
-  s.sorted.resize(static_cast<std::size_t>(std::int64_t{NB} * NP));
-  s.order.resize(s.sorted.size());
-  std::vector<std::pair<float, std::int32_t>> column(static_cast<std::size_t>(NP));
-  for (std::int64_t b = 0; b < NB; ++b) {
-    for (std::int32_t j = 0; j < NP; ++j) column[j] = {sinogram[j * std::int64_t{NB} + b], j};
-    std::sort(column.begin(), column.end());  // ties by projection: the same order every time
-    for (std::int32_t r = 0; r < NP; ++r) {
-      s.sorted[b * NP + r] = column[r].first;
-      s.order[b * NP + r] = column[r].second;
+  const auto size = static_cast<std::size_t>(std::int64_t{NB} * NP);
+  s.sorted.resize(size);
+  s.order.resize(size);
+  // A tile of columns at a time, read along the rows of the sinogram.
+  constexpr std::int32_t kTile = 16;
+  std::vector<std::uint64_t>& keys = s.keys;
+  keys.resize(static_cast<std::size_t>(kTile) * NP);
+  for (std::int32_t b0 = 0; b0 < NB; b0 += kTile) {
+    const std::int32_t width = std::min(kTile, NB - b0);
+    for (std::int32_t j = 0; j < NP; ++j) {
+      const float* row = sinogram.data() + j * std::int64_t{NB} + b0;
+      for (std::int32_t c = 0; c < width; ++c) keys[c * std::int64_t{NP} + j] = sort_key(row[c], j);
+    }
+    for (std::int32_t c = 0; c < width; ++c) {
+      std::uint64_t* column = keys.data() + c * std::int64_t{NP};
+      std::sort(column, column + NP);
+      const std::int64_t b = b0 + c;
+      for (std::int32_t r = 0; r < NP; ++r) {
+        s.order[b * NP + r] = static_cast<std::int32_t>(column[r] & 0xFFFFFFFFu);
+        s.sorted[b * NP + r] = key_value(column[r]);
+      }
     }
   }
   return s;
@@ -76,13 +125,14 @@ SortedColumns sort_columns(std::int32_t NB, std::int32_t NP, std::span<const flo
 
 // Step 2 (a): the difference from the median of the sorted columns around.
 std::vector<float> median_signals(const SortedColumns& s, std::int32_t NB, std::int32_t W) {
-  std::vector<float> signal(static_cast<std::size_t>(NB)), differences(s.NP), window;
+  std::vector<float> signal(static_cast<std::size_t>(NB)), differences(s.NP);
+  std::vector<float> window(2 * static_cast<std::size_t>(W) + 1);
   for (std::int32_t b = 0; b < NB; ++b) {
     const std::int32_t first = std::max(0, b - W), last = std::min(NB - 1, b + W);
     for (std::int64_t r = 0; r < s.NP; ++r) {
-      window.clear();
-      for (std::int32_t c = first; c <= last; ++c) window.push_back(s.column(c)[r]);
-      differences[r] = s.column(b)[r] - median_of(window);
+      std::size_t n = 0;
+      for (std::int32_t c = first; c <= last; ++c) window[n++] = s.column(c)[r];
+      differences[r] = s.column(b)[r] - median_of_few(window.data(), n);
     }
     signal[b] = median_of(differences);
   }
@@ -149,7 +199,7 @@ std::int32_t rav_remove_rings(const RavRingOptions& options, std::int32_t NUM_BI
   const std::int32_t NB = NUM_BINS, NP = NUM_PROJECTIONS;
   if (options.method == RavRingOptions::NONE || NB < 3 || NP < 1) return 0;
   const std::span<float> values = sinogram.first(static_cast<std::size_t>(std::int64_t{NB} * NP));
-  const SortedColumns s = sort_columns(NB, NP, values);
+  const SortedColumns& s = sort_columns(NB, NP, values);
   const std::int32_t W = std::max(options.strength, 1);
   const double rms = rms_of(values);
   std::vector<bool> stripe(static_cast<std::size_t>(NB), false);
