@@ -126,7 +126,7 @@ struct RavFilterOptions {
   // transform is periodic), for samples wider than the field of view.
   enum Padding { NONE, ZERO, EDGE };
   Window window = RAMP;
-  float cutoff = 1.0f;  // fraction of the Nyquist frequency, in (0, 1]
+  float cutoff = 1.0f;  // fraction of the Nyquist frequency, in (0, 1]; not above 0: 1
   Padding padding = NONE;
 
   bool is_default() const { return window == RAMP && cutoff == 1.0f && padding == NONE; }

@@ -87,12 +87,13 @@ void rav_filter_weights(const RavFilterOptions& options, std::int64_t NFFT,
   // The ramp is that of the program's filter, 2|f| (1 at the Nyquist frequency, where the
   // sinogram scale expects it): 2k/NFFT sampled, or twice the spatial ramp's response. The
   // synthesis's factor NFFT is divided out here, as in the original weights.
+  const double cutoff = options.cutoff > 0.0f ? options.cutoff : 1.0;  // (NaN too)
   std::vector<double> spatial;
   if (options.padding != RavFilterOptions::NONE) spatial = spatial_ramp_response(NFFT);
   const auto weight = [&](std::int64_t k) {
     const double fraction = 2.0 * static_cast<double>(k) / static_cast<double>(NFFT);
     const double ramp = spatial.empty() ? fraction : 2.0 * spatial[static_cast<std::size_t>(k)];
-    const double window = rav_filter_window(options.window, fraction / options.cutoff);
+    const double window = rav_filter_window(options.window, fraction / cutoff);
     return static_cast<float>(ramp * window / static_cast<double>(NFFT));
   };
   std::fill(FILTER.begin(), FILTER.end(), 0.0f);

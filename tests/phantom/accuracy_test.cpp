@@ -89,33 +89,37 @@ RavFilterOptions padded(RavFilterOptions::Padding padding) {
   return options;
 }
 
+// The uniform region's error of S with the original filter and the two paddings (printed
+// under NAME).
+struct PaddingErrors {
+  double none, zero, edge;
+};
+PaddingErrors padding_errors(const SliceScan& s, const char* name) {
+  const PaddingErrors e{centre_error(s, reconstruct(s, {})),
+                        centre_error(s, reconstruct(s, padded(RavFilterOptions::ZERO))),
+                        centre_error(s, reconstruct(s, padded(RavFilterOptions::EDGE)))};
+  std::printf("%s, uniform region: NONE %+.2f %%, ZERO %+.2f %%, EDGE %+.2f %%\n", name,
+              100 * e.none, 100 * e.zero, 100 * e.edge);
+  return e;
+}
+
 // The demo's scan: the original ramp puts the brain 4 % low; the padded ramp of either padding
 // puts it within 0.5 % of the truth.
 TEST(FilterAccuracy, PaddedRampGetsTheDemoHeadRight) {
-  const SliceScan s = slice_scan(256, 400);
-  const double original = centre_error(s, reconstruct(s, {}));
-  const double zero = centre_error(s, reconstruct(s, padded(RavFilterOptions::ZERO)));
-  const double edge = centre_error(s, reconstruct(s, padded(RavFilterOptions::EDGE)));
-  std::printf("demo head, uniform region: NONE %+.2f %%, ZERO %+.2f %%, EDGE %+.2f %%\n",
-              100 * original, 100 * zero, 100 * edge);
-  EXPECT_LT(original, -0.03);
-  EXPECT_NEAR(zero, 0.0, 0.005);
-  EXPECT_NEAR(edge, 0.0, 0.005);
+  const PaddingErrors e = padding_errors(slice_scan(256, 400), "demo head");
+  EXPECT_LT(e.none, -0.03);
+  EXPECT_NEAR(e.zero, 0.0, 0.005);
+  EXPECT_NEAR(e.edge, 0.0, 0.005);
 }
 
 // A head 10 % wider than the detector: its projections are cut at both ends at most angles. The
 // padded ramp with zeros beyond the detector keeps the centre within 1 %; repeating the edge
 // values assumes the sample goes on beyond the detector and puts the centre low.
 TEST(FilterAccuracy, ZeroPaddingGetsTheCentreOfASampleSlightlyWiderThanTheField) {
-  const SliceScan s = slice_scan(256, 400, 1.1);
-  const double original = centre_error(s, reconstruct(s, {}));
-  const double zero = centre_error(s, reconstruct(s, padded(RavFilterOptions::ZERO)));
-  const double edge = centre_error(s, reconstruct(s, padded(RavFilterOptions::EDGE)));
-  std::printf("head 1.1 x the field, uniform region: NONE %+.2f %%, ZERO %+.2f %%, EDGE %+.2f %%\n",
-              100 * original, 100 * zero, 100 * edge);
-  EXPECT_LT(original, -0.05);
-  EXPECT_NEAR(zero, 0.0, 0.01);
-  EXPECT_LT(edge, -0.03);
+  const PaddingErrors e = padding_errors(slice_scan(256, 400, 1.1), "head 1.1 x the field");
+  EXPECT_LT(e.none, -0.05);
+  EXPECT_NEAR(e.zero, 0.0, 0.01);
+  EXPECT_LT(e.edge, -0.03);
 }
 
 // The mean error of the ring of pixels between radii 0.9 and 0.97 of the field of view.
