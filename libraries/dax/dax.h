@@ -44,6 +44,9 @@ constexpr std::int32_t DAX_MODE_WRITE_ASCII = 4;
 // Opens NAME (NUL-terminated) in the slot of MODE and returns the slot's identifier.
 void DAX_FILEOPENC(const char* name, std::int32_t mode, std::int32_t& retstat,
                    std::int32_t& file_id);
+// The system's error number of the last DAX_FILEOPENC whose stream could not be opened (ENOENT,
+// EACCES, ...); 0 after one that opened.
+int dax_open_error();
 // Closes the file of FILE_ID. A stream whose final flush fails is closed all the same and
 // gives 3, so that a lost write is not reported as success.
 void DAX_FILECLOSEC(std::int32_t file_id, std::int32_t& retstat);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "rav_accuracy.h"
+#include "rav_core.h"
 #include "rav_drivers.h"
 #include "ut.h"
 
@@ -96,6 +97,30 @@ bool check_axis(float AXIS, std::int32_t NUM_BINS, std::int32_t& status) {
                 kBadReal, status);
 }
 
+// The block of a slice must hold at least one voxel inside the reconstruction circle: every
+// slice would be 0 otherwise. X and Y name the keywords of the block's two axes.
+bool check_block_inside(float AXIS, std::int32_t NUM_BINS, int x, std::int32_t x_start,
+                        std::int32_t x_end, std::int32_t y_start, std::int32_t y_end,
+                        std::int32_t& status) {
+  const RavGeometry g = rav_geometry(NUM_BINS, 1, AXIS, {},
+                                     {x_start, y_start, x_end - x_start + 1, y_end - y_start + 1});
+  for (std::int32_t row = g.FIRST_ROW; row <= g.LAST_ROW; ++row) {
+    const auto r = static_cast<std::size_t>(row - 1);
+    if (g.X_ENDS[r] >= g.X_STARTS[r]) return true;
+  }
+  const std::string n = std::to_string(x);
+  UT_WRITE("ERROR: ROTATION_AXIS_POSITION = " + real_text(AXIS) +
+               " leaves no voxel of the block inside the reconstruction circle",
+           status);
+  UT_WRITE("       (START_VOXEL_" + n + " = " + integer_text(x_start) + " to END_VOXEL_" + n +
+               " = " + integer_text(x_end) + ", START_VOXEL_2 = " + integer_text(y_start) +
+               " to END_VOXEL_2 = " + integer_text(y_end) + ");",
+           status);
+  UT_WRITE("       every slice would be 0: move the block or the axis", status);
+  status = kBadReal;
+  return false;
+}
+
 // The slices are image rows (axis vertical) or image columns (axis horizontal), numbered from 1
 // to the image's extent along that axis.
 bool check_slices(int axis, std::int32_t start, std::int32_t end, int image_axis,
@@ -113,6 +138,7 @@ bool check_slices(int axis, std::int32_t start, std::int32_t end, int image_axis
   }
   return true;
 }
+
 // The options for accurate slices: words from their lists, a cutoff inside the band, a stripe
 // width that fits the detector, dead pixels found only where there is a flat field.
 bool check_accuracy(const ParameterSet& p, bool from_sinograms, std::int32_t& status) {
@@ -158,7 +184,11 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
   if (!check_range(2, p.START_VOXEL_2, p.END_VOXEL_2, status)) return false;
   if (!check_method(p.OVERSAMPLING_FACTOR, status)) return false;
   if (!check_accuracy(p, from_sinograms, status)) return false;
-  if (from_sinograms) return check_axis(p.ROTATION_AXIS_POSITION, p.NUM_IMAGE_1, status);
+  if (from_sinograms) {
+    return check_axis(p.ROTATION_AXIS_POSITION, p.NUM_IMAGE_1, status) &&
+           check_block_inside(p.ROTATION_AXIS_POSITION, p.NUM_IMAGE_1, 1, p.START_VOXEL_1,
+                              p.END_VOXEL_1, p.START_VOXEL_2, p.END_VOXEL_2, status);
+  }
 
   if (!check_range(3, p.START_VOXEL_3, p.END_VOXEL_3, status)) return false;
   // A changing flat field is interpolated over FF_FILE_INTERVAL projections: 0 would divide by
@@ -186,6 +216,13 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
                   kBadReal, status);
   }
   if (!check_axis(p.ROTATION_AXIS_POSITION, NUM_BINS, status)) return false;
+  // With the axis horizontal the slice's first axis is volume axis 3 (the axes are exchanged).
+  const bool inside =
+      vertical ? check_block_inside(p.ROTATION_AXIS_POSITION, NUM_BINS, 1, p.START_VOXEL_1,
+                                    p.END_VOXEL_1, p.START_VOXEL_2, p.END_VOXEL_2, status)
+               : check_block_inside(p.ROTATION_AXIS_POSITION, NUM_BINS, 3, p.START_VOXEL_3,
+                                    p.END_VOXEL_3, p.START_VOXEL_2, p.END_VOXEL_2, status);
+  if (!inside) return false;
 
   const std::int64_t NUM_PROJECTIONS =
       (std::int64_t{p.NUM_LAST_IMAGE} - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);

@@ -253,6 +253,20 @@ void rav_mpi_max(std::span<double> values) {
 #endif
 }
 
+void rav_mpi_share(std::string& text) {
+#ifdef RAV_HAVE_MPI
+  if (!g_ranks.joined || g_ranks.size == 1) return;
+  long long length = static_cast<long long>(text.size());
+  MPI_Bcast(&length, 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+  text.resize(static_cast<std::size_t>(length));
+  if (length > 0) {
+    MPI_Bcast(text.data(), static_cast<int>(length), MPI_CHAR, 0, MPI_COMM_WORLD);
+  }
+#else
+  (void)text;
+#endif
+}
+
 std::int64_t rav_mpi_parameter_key(const ParameterSet& p) {
   std::uint64_t h = 14695981039346656037ULL;
   for (const std::string* text : {&p.FILE_PREFIX, &p.FILE_POSTFIX, &p.BACKGROUND_FILE,

@@ -40,6 +40,22 @@ void plan_passes(RunPlan& r, bool round_to_four) {
   r.pass.DATA_DIM_2 = vertical ? SLICES_PER_PASS : r.pass.NUM_BINS;
 }
 
+// The processors the slice loops really run on: one thread per slice (or pair) of the largest
+// pass at most, and the slices they reconstruct at once.
+void report_threads(const RunPlan& r, std::int32_t& status) {
+  const std::int64_t pair = r.slices.TWO_SLICES ? 2 : 1;
+  const std::int64_t largest = std::min<std::int64_t>(r.pass.SLICES_PER_PASS, r.slab.count);
+  const int threads = rav_loop_threads((largest + pair - 1) / pair);
+  UT_WRITE(" ", status);
+  if (threads == 1) {
+    UT_WRITE("INFO: Running on   1 processor", status);
+    return;
+  }
+  UT_WRITE("INFO: Running in parallel on " + ut_fmt_int(threads, 3) + " processors", status);
+  UT_WRITE("INFO: Reconstructing " + std::to_string(threads * pair) + " slices simultaneously",
+           status);
+}
+
 RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
   RunPlan r;
   ParameterSet& p = r.p;
@@ -74,19 +90,12 @@ RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
   RAV_NUM_PROCESSORS(NUM_PROCESSORS, status);
   s.MULTI_PROCESSORS = NUM_PROCESSORS > 1;
   s.FOUR_SLICES = s.MULTI_PROCESSORS && s.TWO_SLICES;
+  if (r.slab.count > 0) plan_passes(r, s.TWO_SLICES || s.MULTI_PROCESSORS);
   if (s.TWO_SLICES) {
     UT_WRITE(" ", status);
     UT_WRITE("INFO: Two slices will be reconstructed together", status);
   }
-  if (s.MULTI_PROCESSORS) {
-    UT_WRITE(" ", status);
-    UT_WRITE("INFO: Running in parallel on " + ut_fmt_int(NUM_PROCESSORS, 3) + " processors",
-             status);
-    UT_WRITE(s.FOUR_SLICES ? "INFO: Reconstructing 4 slices simultaneously"
-                           : "INFO: Reconstructing 2 slices simultaneously",
-             status);
-  }
-  if (r.slab.count > 0) plan_passes(r, s.TWO_SLICES || s.MULTI_PROCESSORS);
+  report_threads(r, status);
   return r;
 }
 
@@ -132,7 +141,7 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   if (r.slab.count > 0) allocate(r, arrays);
 
   // Records are numbered over the whole volume: the slab's first slice goes to its own record.
-  SliceFile out;
+  SafeOutput out;
   std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(r.slab.first);
   const bool go = !p.OUTPUT_RECONSTRUCTION ||
                   rav_open_output(out, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y, r.slab.count > 0, status);
@@ -152,17 +161,19 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
     r.slices.FIRST_SLICE = r.pass.FIRST_SLICE;
     r.slices.LAST_SLICE = r.pass.LAST_SLICE;
     if (p.OVERSAMPLING_FACTOR >= 2) {
-      RAV_RECON_OVERSLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out,
+      RAV_RECON_OVERSLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out.slices(),
                            NEXT_RECORD, status);
     } else {
-      RAV_RECON_SLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out, NEXT_RECORD,
-                       status);
+      RAV_RECON_SLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out.slices(),
+                       NEXT_RECORD, status);
     }
   }
   rav_close_output(out);
-  // Rank 0 describes the whole volume.
+  // Every pass had projections it could read (RAV_CREATE_SINOGRAMS ends the run otherwise).
+  report.slices = report.slices_from_input = p.OUTPUT_RECONSTRUCTION ? r.slab.count : 0;
+  // Rank 0 describes the whole volume and puts it in place.
   if (go) {
-    rav_finish_run(report, p.OUTPUT_RECONSTRUCTION, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y,
-                   r.slab.count, status);
+    rav_finish_run(report, p.OUTPUT_RECONSTRUCTION ? &out : nullptr, p.OUTPUT_FILE, r.NUM_X,
+                   r.NUM_Y, status);
   }
 }

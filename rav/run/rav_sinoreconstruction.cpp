@@ -26,10 +26,8 @@ bool read_sinogram(const ParameterSet& p, std::int32_t number, std::span<float> 
   std::int32_t retstat = 0, xnum = 0, ynum = 0;
   RAV_IN_ZELFA(p.NUM_IMAGE_1, p.NUM_IMAGE_2, 1, 1, p.NUM_IMAGE_1, p.NUM_IMAGE_2, name, retstat,
                xnum, ynum, SINOGRAM, status);
-  if (status != ST_OK) return false;
-  if (retstat != 0) {
-    UT_WRITE("WARNING: Problem inputting from", status);
-    UT_WRITE("         " + name, status);
+  if (status != ST_OK || retstat != 0) {
+    rav_input_warning(name, status == ST_OK);
     return false;
   }
   const std::int64_t not_finite = rav_zero_non_finite(SINOGRAM);
@@ -80,10 +78,9 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
   }
 
   // Records are numbered over the whole volume: the slab's first sinogram has its own record.
-  SliceFile out;
+  SafeOutput out;
   const bool go = rav_open_output(out, p.OUTPUT_FILE, NUM_X, NUM_Y, slab.count > 0, status);
   std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(slab.first);
-  std::int64_t slices_done = 0;
   RunReport report{RunClock::now(status), {}, false};
   for (std::int64_t n = slab.first; go && n < slab.first + slab.count; ++n) {
     const auto number = static_cast<std::int32_t>(p.NUM_FIRST_IMAGE + n * p.FILE_INTERVAL);
@@ -98,18 +95,19 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& p, std::int32_t& status) {
     if (read) {
       stripes += rav_remove_rings_of(rings, reconstructor->geometry(), {&sinogram, 1}, 1);
       reconstructor->reconstruct({&sinogram, 1}, {&slice, 1});
+      ++report.slices_from_input;
     } else {
       std::fill(SLICE.begin(), SLICE.end(), 0.0F);
     }
     if (p.DISPLAY_GRAPHICS && shown) {
       rav_loop_display(reconstructor->geometry(), SLICE, number, status);
     }
-    rav_write_record(out, NEXT_RECORD, SLICE);
-    ++slices_done;
+    rav_write_record(out.slices(), NEXT_RECORD, SLICE);
+    ++report.slices;
   }
-  if (rings.method != RavRingOptions::NONE && slices_done > 0) {
-    rav_report_rings(stripes, slices_done, status);
+  if (rings.method != RavRingOptions::NONE && report.slices_from_input > 0) {
+    rav_report_rings(stripes, report.slices_from_input, status);
   }
   rav_close_output(out);
-  if (go) rav_finish_run(report, true, p.OUTPUT_FILE, NUM_X, NUM_Y, slices_done, status);
+  if (go) rav_finish_run(report, &out, p.OUTPUT_FILE, NUM_X, NUM_Y, status);
 }
