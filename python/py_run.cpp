@@ -44,7 +44,8 @@ py::tuple run(const std::string& parameter_file, const std::vector<std::string>&
   X(ANGLE_BETWEEN_PROJECTIONS) X(ROTATION_VERTICAL) X(OUTPUT_SINOGRAMS)                          \
   X(OUTPUT_RECONSTRUCTION) X(ROTATION_AXIS_POSITION) X(OVERSAMPLING_FACTOR) X(CACHE_KILOBYTES)   \
   X(SINOGRAM_MEGABYTES) X(OUTPUT_FILE) X(DISPLAY_GRAPHICS) X(START_VOXEL_1) X(START_VOXEL_2)    \
-  X(START_VOXEL_3) X(END_VOXEL_1) X(END_VOXEL_2) X(END_VOXEL_3) X(RECONSTRUCT_FROM_SINOGRAMS)
+  X(START_VOXEL_3) X(END_VOXEL_1) X(END_VOXEL_2) X(END_VOXEL_3) X(RECONSTRUCT_FROM_SINOGRAMS)   \
+  X(HALF_ACQUISITION)
 
 py::dict read_parameters(const std::string& parameter_file) {
   flush_python_output();
@@ -70,6 +71,12 @@ py::dict read_parameters(const std::string& parameter_file) {
 #define RAV_PARAMETER_ENTRY(name) fields[#name] = p.name;
   RAV_PARAMETER_FIELDS(RAV_PARAMETER_ENTRY)
 #undef RAV_PARAMETER_ENTRY
+  // Keywords whose value is more than one field: the axis to be found, the sweep's three values.
+  if (p.ROTATION_AXIS_AUTO) fields["ROTATION_AXIS_POSITION"] = "AUTO";
+  fields["AXIS_SWEEP"] = p.AXIS_SWEEP.given ? py::object(py::make_tuple(p.AXIS_SWEEP.FIRST,
+                                                                        p.AXIS_SWEEP.LAST,
+                                                                        p.AXIS_SWEEP.STEP))
+                                            : py::object(py::none());
   return fields;
 }
 

@@ -114,6 +114,14 @@ struct PhantomOptions {
   bool with_end = false;          // the last projection at the end of the turn
   bool half_acquisition = false;  // the head fills the circle of a detector twice as wide
   double fill = 0.7;              // part of the reconstruction circle the head fills
+
+  // Defects of real scans and a sample wider than the field of view (phantom_defects.cpp).
+  int dead_pixels = 0;         // detector pixels that see no light: they read the background
+  int hot_pixels = 0;          // pixels stuck far above the open beam, in the flat field too
+  int gain_columns = 0;        // detector columns whose gain in the projections is not the
+  double gain_error = 2.0;     // flat field's: off by this many percent, alternately up and down
+  double sample_width = 0;     // the head's widest extent over the detector's width (1.1: 10 %
+                               // wider than the field of view); 0: 70 % of the circle
 };
 
 // Reads the options from ARGS (program name excluded). On a bad option returns false with the
@@ -185,3 +193,37 @@ std::vector<std::string> phantom_parameter_lines(const PhantomScan& scan);
 // Writes the whole scan into options.out. Prints INFO lines; returns false after an
 // "ERROR: " line.
 bool phantom_write_scan(const PhantomOptions& options);
+
+// ---------------------------------------------------------------------------------------------
+// Defects of real scans (phantom_defects.cpp).
+
+// The options of the defects: whether NAME is one of them, and reading its VALUE into OPTIONS
+// (false with the message in ERROR when it cannot be used).
+bool phantom_is_defect_option(const std::string& name);
+bool phantom_defect_option(const std::string& name, const std::string& value,
+                           PhantomOptions& options, std::string& error);
+// Their lines of the --help text.
+std::vector<std::string> phantom_defects_help();
+
+// Where the defects of a scan are: the kind of every detector pixel and the gain of every
+// column in the projections, drawn with the scan's seed among the middle three quarters of the
+// bins (where the sample is) and all rows.
+struct PhantomDefects {
+  enum Kind : unsigned char { GOOD, DEAD, HOT };
+  int bins = 0;
+  std::vector<Kind> kinds;        // pixel (k, s), 1-based, at (k - 1) + (s - 1) x bins
+  std::vector<double> gains;      // column k at k - 1 (1 for a good column)
+  Kind kind(int k, int s) const { return kinds[(k - 1) + static_cast<std::size_t>(s - 1) * bins]; }
+};
+PhantomDefects phantom_defects(const PhantomOptions& options);
+
+// The value a pixel of KIND reads in the flat field or a projection, where a good one reads
+// GOOD over the background DARK.
+double phantom_defective_value(PhantomDefects::Kind kind, double dark, double good);
+
+// The ring amplitude of SLICE against REFERENCE (both NUM x NUM, column fastest): the RMS over
+// the radii 0, 1, 2, ... up to NUM / 2 - 3 pixels of the difference between their radial
+// profiles (the mean over each one-pixel-wide ring about the slice's centre, which is where the
+// head is placed) in the units of the slices.
+double phantom_ring_amplitude(std::span<const float> slice, std::span<const float> reference,
+                              int num);

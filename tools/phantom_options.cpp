@@ -65,7 +65,7 @@ bool phantom_check_axis_options(const PhantomOptions& options, std::string& erro
 }  // namespace
 
 std::vector<std::string> phantom_help() {
-  return {
+  std::vector<std::string> lines = {
       "Usage: rav_phantom --out DIR [options]",
       "",
       "Writes a synthetic parallel-beam scan of a Shepp-Logan-like head (attenuation in 1/cm)",
@@ -106,6 +106,9 @@ std::vector<std::string> phantom_help() {
       "                       parameter file sets HALF_ACQUISITION = YES and slices of 2 x bins",
       "  --fill F             part of the reconstruction circle the head fills (0.1 to 0.95; 0.7)",
   };
+  const std::vector<std::string> defects = phantom_defects_help();
+  lines.insert(lines.end() - 1, defects.begin(), defects.end());
+  return lines;
 }
 
 bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions& options,
@@ -139,6 +142,17 @@ bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions&
       }
       (name == "--horizontal" ? options.horizontal
                               : name == "--float" ? options.as_float : options.relative) = true;
+      continue;
+    }
+    // Defects of real scans: options of their own, each with a value.
+    if (phantom_is_defect_option(name)) {
+      if (!has_value && k + 1 >= args.size()) {
+        error = "Option " + name + " needs a value";
+        return false;
+      }
+      if (!phantom_defect_option(name, has_value ? value : args[++k], options, error)) {
+        return false;
+      }
       continue;
     }
     static const char* const kValued[] = {

@@ -136,6 +136,11 @@ std::vector<PhantomEllipsoid> phantom_scan_head(const PhantomScan& scan, bool sl
       phantom_placement(frame.num, scan.options.slices, scan.axis + frame.shift);
   placement.axis = scan.axis + (slice_frame ? frame.shift : 0.0);
   placement.radius *= scan.options.fill / 0.7;
+  // --sample-width widens the head to that fraction of the detector (the skull's largest
+  // semi-axis is 0.92 head units).
+  if (scan.options.sample_width > 0) {
+    placement.radius = scan.options.sample_width * scan.options.bins / (2.0 * 0.92);
+  }
   return phantom_place(phantom_head(), placement);
 }
 
@@ -292,11 +297,15 @@ bool phantom_write_scan(const PhantomOptions& options) {
     }
   }
   if (!write_image(dir + "background.zlf", o.as_float, width, height, background)) return false;
+  const PhantomDefects defects = phantom_defects(o);
   auto flat_image = [&](int m) {
     std::vector<float> flat(pixels);
     for (int s = 1; s <= slices; ++s) {
       for (int k = 1; k <= bins; ++k) {
-        flat[image_index(scan, k, s)] = stored_value(phantom_flat(k, s, m, scan), o.as_float);
+        const std::size_t index = image_index(scan, k, s);
+        flat[index] = stored_value(phantom_defective_value(defects.kind(k, s), background[index],
+                                                           phantom_flat(k, s, m, scan)),
+                                   o.as_float);
       }
     }
     return flat;
@@ -337,7 +346,7 @@ bool phantom_write_scan(const PhantomOptions& options) {
         const std::size_t index = image_index(scan, k, s);
         const double dark = background[index];
         const double open = (1.0 - w.f) * (flat_a[index] - dark) + w.f * (flat_b[index] - dark);
-        double signal = open * std::exp(-row[k - 1]);
+        double signal = open * defects.gains[k - 1] * std::exp(-row[k - 1]);
         if (o.noise > 0.0) {
           // Photon counting: the open beam kPhantomOpen stands for o.noise photons.
           const double photons = o.noise * signal / kPhantomOpen;
@@ -347,8 +356,9 @@ bool phantom_write_scan(const PhantomOptions& options) {
           }
           signal = counted * kPhantomOpen / o.noise;
         }
-        image[index] = stored_value(dark + signal, o.as_float);
-        if (!(image[index] > background[index])) ++absorbed;
+        const PhantomDefects::Kind kind = defects.kind(k, s);
+        image[index] = stored_value(phantom_defective_value(kind, dark, dark + signal), o.as_float);
+        if (kind == PhantomDefects::GOOD && !(image[index] > background[index])) ++absorbed;
       }
     }
     if (!write_image(numbered_name(dir + "proj_", j, scan.number_digits), o.as_float, width,

@@ -1,18 +1,23 @@
 // rav_compare: how close a reconstructed volume is to the ground truth of a synthetic scan.
 //
-//   rav_compare RECONSTRUCTION TRUTH
+//   rav_compare RECONSTRUCTION TRUTH [CLEAN]
 //
-// Both files are volumes as the program writes them (records of NUM_X x NUM_Y little-endian
+// The files are volumes as the program writes them (records of NUM_X x NUM_Y little-endian
 // floats) with their ".info" files beside them. Prints, in 1/cm, the mean of the uniform block
 // in the middle of the middle slice (8 x 8 pixels of the head's brain tissue) against the truth,
-// and the root-mean-square difference over the whole volume. Exit code 1 when the two volumes
-// cannot be read or differ in size.
+// and the root-mean-square difference over the whole volume. With CLEAN, the reconstruction of
+// the same scan without its defects, also the ring amplitude of the middle slice against it (the
+// RMS of the difference of their radial profiles about the slice's centre). Exit code 1 when
+// the volumes cannot be read or differ in size.
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "phantom.h"
 
 namespace {
 
@@ -61,19 +66,30 @@ double centre_mean(const Volume& v, int slice, int block) {
   return sum / (block * block);
 }
 
+bool same_size(const Volume& a, const Volume& b) {
+  if (a.num_x == b.num_x && a.num_y == b.num_y && a.num_z == b.num_z) return true;
+  std::printf("ERROR: The volumes differ in size\n");
+  return false;
+}
+
+// The middle slice of V.
+std::span<const float> middle_slice(const Volume& v) {
+  const std::size_t size = static_cast<std::size_t>(v.num_x) * v.num_y;
+  return std::span<const float>(v.values).subspan(static_cast<std::size_t>(v.num_z / 2) * size,
+                                                  size);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::printf("Usage: rav_compare RECONSTRUCTION TRUTH\n");
+  if (argc != 3 && argc != 4) {
+    std::printf("Usage: rav_compare RECONSTRUCTION TRUTH [CLEAN]\n");
     return 2;
   }
-  Volume recon, truth;
+  Volume recon, truth, clean;
   if (!read_volume(argv[1], recon) || !read_volume(argv[2], truth)) return 1;
-  if (recon.num_x != truth.num_x || recon.num_y != truth.num_y || recon.num_z != truth.num_z) {
-    std::printf("ERROR: The volumes differ in size\n");
-    return 1;
-  }
+  if (!same_size(recon, truth)) return 1;
+  if (argc == 4 && (!read_volume(argv[3], clean) || !same_size(recon, clean))) return 1;
   const int slice = recon.num_z / 2;
   const double got = centre_mean(recon, slice, 8), expected = centre_mean(truth, slice, 8);
   double squares = 0;
@@ -81,9 +97,13 @@ int main(int argc, char** argv) {
     const double d = recon.values[i] - truth.values[i];
     squares += d * d;
   }
-  std::printf("Uniform region (8 x 8 pixels, slice %d): %.4f 1/cm, truth %.4f 1/cm (%+.1f %%)\n",
+  std::printf("Uniform region (8 x 8 pixels, slice %d): %.4f 1/cm, truth %.4f 1/cm (%+.2f %%)\n",
               slice + 1, got, expected, 100.0 * (got - expected) / expected);
   std::printf("RMS difference over %d x %d x %d voxels: %.4f 1/cm\n", recon.num_x, recon.num_y,
               recon.num_z, std::sqrt(squares / static_cast<double>(recon.values.size())));
+  if (argc == 4 && recon.num_x == recon.num_y) {
+    std::printf("Ring amplitude against %s (slice %d): %.5f 1/cm\n", argv[3], slice + 1,
+                phantom_ring_amplitude(middle_slice(recon), middle_slice(clean), recon.num_x));
+  }
   return 0;
 }

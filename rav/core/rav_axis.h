@@ -143,7 +143,7 @@ class RavAxisSweep {
  public:
   RavAxisSweep(std::span<const float> sinogram, std::int32_t NUM_BINS, std::int32_t NUM_PROJECTIONS,
                RavAngles angles, const RavBlock& block, RavMethod method,
-               bool half_acquisition = false);
+               bool half_acquisition = false, const RavFilterOptions& filter = {});
   // SLICES holds AXES.size() slices of BLOCK.NUM_X x BLOCK.NUM_Y values one after another; the
   // trials run on the threads of the process.
   void reconstruct(std::span<const float> axes, std::span<float> slices) const;

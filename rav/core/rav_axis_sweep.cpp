@@ -38,14 +38,15 @@ void half_acquisition_slice(std::span<const float> sinogram, const RavHalfAcquis
 
 RavAxisSweep::RavAxisSweep(std::span<const float> sinogram, std::int32_t NUM_BINS,
                            std::int32_t NUM_PROJECTIONS, RavAngles angles, const RavBlock& block,
-                           RavMethod method, bool half_acquisition)
+                           RavMethod method, bool half_acquisition,
+                           const RavFilterOptions& filter)
     : num_bins_(NUM_BINS),
       num_projections_(NUM_PROJECTIONS),
       angles_(std::move(angles)),
       block_(block),
       method_(method),
       half_acquisition_(half_acquisition),
-      plan_(half_acquisition ? 2 * NUM_BINS : NUM_BINS) {
+      plan_(half_acquisition ? 2 * NUM_BINS : NUM_BINS, filter) {
   const std::int64_t values = std::int64_t{NUM_BINS} * NUM_PROJECTIONS;
   if (NUM_BINS < 1 || NUM_PROJECTIONS < 1 || std::ssize(sinogram) < values) {
     throw std::invalid_argument("the sinogram is smaller than its sizes say");

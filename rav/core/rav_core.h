@@ -104,9 +104,36 @@ std::string rav_geometry_problem(std::int32_t NUM_BINS, std::int32_t NUM_PROJECT
 // ---------------------------------------------------------------------------------------------
 // Filter
 
-// How projections are filtered. The default is the ramp sampled in the frequency domain, with no
-// window and no padding beyond the transform length.
-struct RavFilterOptions {};
+// How projections are filtered. The default is the ramp sampled in the frequency domain (zero
+// weight at the zero frequency), with no window and no padding beyond the transform's zeros:
+// the plan's weights and results are then exactly those of the program's original filter.
+struct RavFilterOptions {
+  // The window that multiplies the ramp, a function of x = f / (cutoff · f_Nyquist) (f in
+  // cycles per bin, f_Nyquist = 1/2), zero for x > 1:
+  //   RAMP         1
+  //   SHEPP_LOGAN  sin(πx/2) / (πx/2)
+  //   COSINE       cos(πx/2)
+  //   HAMMING      0.54 + 0.46·cos(πx)
+  //   HANN         0.5 + 0.5·cos(πx)
+  //   PARZEN       1 - 6x² + 6x³ for x <= 1/2, 2·(1 - x)³ above
+  // In this order each passes less of the high frequencies than the one before, so less noise.
+  enum Window { RAMP, SHEPP_LOGAN, COSINE, HAMMING, HANN, PARZEN };
+  // What fills the transform beyond the projection. NONE: zeros, with the ramp sampled in the
+  // frequency domain (the program's original filter). ZERO: zeros, with the ramp taken as the
+  // transform of the discrete spatial-domain ramp h(0) = 1/4, h(n) = -1/(π²n²) for odd n,
+  // 0 for even n, whose weight at the zero frequency is right. EDGE: as ZERO, with the first
+  // half of the padding repeating the last bin and the second half the first bin (the
+  // transform is periodic), for samples wider than the field of view.
+  enum Padding { NONE, ZERO, EDGE };
+  Window window = RAMP;
+  float cutoff = 1.0f;  // fraction of the Nyquist frequency, in (0, 1]; not above 0: 1
+  Padding padding = NONE;
+
+  bool is_default() const { return window == RAMP && cutoff == 1.0f && padding == NONE; }
+};
+
+// The window's weight at X (see RavFilterOptions; 0 for X > 1).
+double rav_filter_window(RavFilterOptions::Window window, double x);
 
 // The filter of projections of NUM_BINS bins: transform length, filter weights and twiddle
 // table, built once and then shared (read only) by every thread.
@@ -116,7 +143,9 @@ class RavFilterPlan {
   explicit RavFilterPlan(std::int32_t NUM_BINS, const RavFilterOptions& options = {});
 
   std::int32_t num_bins() const { return num_bins_; }
-  // The transform length: the smallest power of two not below 2·NUM_BINS - 1.
+  const RavFilterOptions& options() const { return options_; }
+  // The transform length: the smallest power of two not below 2·NUM_BINS - 1 (which is also the
+  // smallest one at least twice NUM_BINS, the padded length).
   std::int64_t NFFT() const { return nfft_; }
   // Values of a work array for filter().
   std::int64_t work_values() const { return nfft_; }
@@ -125,11 +154,13 @@ class RavFilterPlan {
   std::span<const float> FILTER() const { return filter_; }
   std::span<const float> TWIDDLE() const { return twiddle_; }
 
-  // Filters PROJECTION (NUM_BINS values) through WORK (work_values() values): WORK(1..NUM_BINS)
-  // then holds the filtered projection. PROJECTION may lie inside WORK's first NUM_BINS values.
+  // Filters PROJECTION (NUM_BINS values) through WORK (work_values() values), padding included:
+  // WORK(1..NUM_BINS) then holds the filtered projection. PROJECTION may lie inside WORK's
+  // first NUM_BINS values.
   void filter(std::span<const float> projection, std::span<float> work) const;
 
  private:
+  RavFilterOptions options_;
   std::int32_t num_bins_ = 0;
   std::int64_t nfft_ = 0;
   std::vector<float> filter_;
@@ -226,3 +257,37 @@ std::int64_t rav_correct_row_reference(const float* image, const RavCorrection& 
 
 // Sets the values of VALUES that are not finite (infinite or NaN) to 0; returns how many.
 std::int64_t rav_zero_non_finite(std::span<float> values);
+
+// ---------------------------------------------------------------------------------------------
+// Dead and hot pixels
+
+// The pixels of one detector row that the flat field cannot correct, as positions (from 0,
+// ascending) in OPEN, the row's flat field minus background (N values): those at or below FLOOR
+// (dead: no light), and those further from the median of the five pixels around them than ten
+// median absolute deviations of the row's such differences, and than 1 % of that median (stuck,
+// hot, or nearly dead pixels).
+std::vector<std::int32_t> rav_find_bad_pixels(std::span<const float> open, float floor);
+
+// Replaces the values at positions BAD (from 0, ascending) of a row of N values, VALUES[0],
+// VALUES[STRIDE], ..., by linear interpolation between the nearest good pixels on either side
+// (the nearest one alone at an end of the row). A row without a good pixel is left as it is.
+void rav_fill_bad_pixels(float* values, std::int64_t stride, std::int32_t n,
+                         std::span<const std::int32_t> bad);
+
+// ---------------------------------------------------------------------------------------------
+// Ring removal
+
+// How stripes (detector columns that read consistently high or low, which make rings) are
+// removed from sinograms before filtering.
+struct RavRingOptions {
+  // NONE: not at all. SORTING: the sorting-based stripe detection and correction of Vo, Atwood
+  // and Drakopoulos (see rav_remove_rings.cpp).
+  enum Method { NONE, SORTING };
+  Method method = NONE;
+  std::int32_t strength = 2;  // the widest stripe removed, in bins (at least 1)
+};
+
+// Removes the stripes of SINOGRAM (NUM_BINS x NUM_PROJECTIONS) in place; only the columns found
+// to be stripes change. Returns how many columns were corrected.
+std::int32_t rav_remove_rings(const RavRingOptions& options, std::int32_t NUM_BINS,
+                              std::int32_t NUM_PROJECTIONS, std::span<float> sinogram);

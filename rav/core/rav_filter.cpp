@@ -1,5 +1,5 @@
-// The ramp filter: transform length, filter weights and twiddle table as a plan, and the
-// filtering of a projection by multiplication in the frequency domain.
+// The projection filter: transform length, filter weights and twiddle table as a plan, and the
+// filtering of a projection (padded) by multiplication in the frequency domain.
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -20,11 +20,17 @@ std::int64_t rav_filter_nfft(std::int32_t NUM_BINS) {
   return std::max<std::int64_t>(2, std::int64_t{1} << P);
 }
 
-RavFilterPlan::RavFilterPlan(std::int32_t NUM_BINS, const RavFilterOptions& /*options*/)
-    : num_bins_(std::max(NUM_BINS, 0)), nfft_(rav_filter_nfft(NUM_BINS)) {
+RavFilterPlan::RavFilterPlan(std::int32_t NUM_BINS, const RavFilterOptions& options)
+    : options_(options), num_bins_(std::max(NUM_BINS, 0)), nfft_(rav_filter_nfft(NUM_BINS)) {
   const std::int64_t NFFT = nfft_;
   rav_allocate(filter_, NFFT, "ERROR: Failed to allocated array for filter");
   rav_allocate(twiddle_, 2 * NFFT, "ERROR: Failed to allocated array for twiddle factors");
+  std::int32_t status = ST_OK;  // the sizes are consistent: the table cannot fail
+  RAV_EXPNT(2 * NFFT, 2 * NFFT, 8, twiddle_, status);
+  if (!options.is_default()) {
+    rav_filter_weights(options, NFFT, filter_);
+    return;
+  }
 
   // The ramp |f|/f_Nyquist with the synthesis's factor NFFT divided out: FILTER(1) = 0 (the
   // mean goes), FILTER(2) = 1/NFFT, FILTER(2k+1) = 2k/NFFT². Every step is in single
@@ -36,18 +42,23 @@ RavFilterPlan::RavFilterPlan(std::int32_t NUM_BINS, const RavFilterOptions& /*op
   const float S = 1.0f / static_cast<float>(NFFT);
   const float scale = S * 2.0f;
   for (float& weight : F) weight *= scale;
-
-  std::int32_t status = ST_OK;  // the sizes are consistent: the table cannot fail
-  RAV_EXPNT(2 * NFFT, 2 * NFFT, 8, twiddle_, status);
 }
 
 void RavFilterPlan::filter(std::span<const float> projection, std::span<float> work) const {
   const std::int64_t NFFT = nfft_;
   assert(std::ssize(work) >= NFFT && std::ssize(projection) >= num_bins_);
   if (projection.data() != work.data()) std::copy_n(projection.begin(), num_bins_, work.begin());
-  std::fill(work.begin() + num_bins_, work.begin() + NFFT, 0.0f);
-
   float* W = work.data();
+  if (options_.padding == RavFilterOptions::EDGE && num_bins_ > 0) {
+    // The transform is periodic: the samples after the projection continue its last bin, and
+    // those before the wrap-around (the end of the array) lead up to its first bin.
+    const std::int64_t after = (NFFT - num_bins_ + 1) / 2;
+    std::fill(W + num_bins_, W + num_bins_ + after, W[num_bins_ - 1]);
+    std::fill(W + num_bins_ + after, W + NFFT, W[0]);
+  } else {
+    std::fill(W + num_bins_, W + NFFT, 0.0f);
+  }
+
   rav_fft_analyse(NFFT, twiddle_.data(), true, W);
   // DC and Nyquist, then both slots of each frequency with the weight of its real slot.
   const float* F = filter_.data();

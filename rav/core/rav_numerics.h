@@ -21,6 +21,12 @@
 // precision), and never below 2.
 std::int64_t rav_filter_nfft(std::int32_t NUM_BINS);
 
+// The weights of a filter plan of NFFT (a power of two, at least 2) with OPTIONS, in the
+// spectrum layout (FILTER: NFFT values, the even slots 0): the ramp of the options' padding
+// times the window at the frequency over the cutoff, divided by NFFT for the synthesis.
+void rav_filter_weights(const RavFilterOptions& options, std::int64_t NFFT,
+                        std::span<float> FILTER);
+
 // The limits of the reconstruction circle (see rav_geometry): rows FIRST_ROW .. LAST_ROW and,
 // for each, columns X_STARTS(y) .. X_ENDS(y) of the block. X_STARTS and X_ENDS need LAST_ROW
 // entries (NUM_Y is always enough); LAST_ROW is cut to their length, and entries outside

@@ -74,6 +74,15 @@ struct ParameterSet {
   bool ROTATION_AXIS_AUTO = false;            // ROTATION_AXIS_POSITION = AUTO
   AxisSweep AXIS_SWEEP;                       // one slice per trial axis instead of the volume
   bool HALF_ACQUISITION = false;              // 360 degrees, axis off centre: halves joined
+
+  // Accurate slices from real scans: filter window and cutoff, padding, dead and hot pixels,
+  // ring removal (words stored in upper case; the defaults keep the original filter).
+  std::string FILTER = "RAMP";                // RAMP, SHEPP_LOGAN, COSINE, HAMMING, HANN, PARZEN
+  float FILTER_CUTOFF = 1.0F;                 // fraction of the Nyquist frequency
+  std::string PADDING = "NONE";               // NONE, ZERO, EDGE
+  bool CORRECT_DEAD_PIXELS = false;
+  std::string RING_REMOVAL = "NONE";          // NONE, SORTING
+  std::int32_t RING_STRENGTH = 2;             // widest stripe removed, in bins
 };
 
 // Declared lengths of the text fields: longer values are cut to them.

@@ -3,9 +3,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "rav_axis.h"
+#include "rav_accuracy.h"
 #include "rav_core.h"
 #include "rav_drivers.h"
 #include "ut.h"
@@ -137,6 +140,41 @@ bool check_slices(int axis, std::int32_t start, std::int32_t end, int image_axis
   }
   return true;
 }
+
+// The options for accurate slices: words from their lists, a cutoff inside the band, a stripe
+// width that fits the detector, dead pixels found only where there is a flat field.
+bool check_accuracy(const ParameterSet& p, bool from_sinograms, std::int32_t& status) {
+  const std::pair<const char*, const std::string*> words[] = {
+      {"FILTER", &p.FILTER}, {"PADDING", &p.PADDING}, {"RING_REMOVAL", &p.RING_REMOVAL}};
+  const std::span<const std::string_view> lists[] = {RAV_FILTER_WORDS, RAV_PADDING_WORDS,
+                                                     RAV_RING_WORDS};
+  for (std::size_t n = 0; n < std::size(words); ++n) {
+    if (rav_word_index(lists[n], *words[n].second) < 0) {
+      return refuse(std::string(words[n].first) + " = " + *words[n].second + " is not one of " +
+                        rav_words_text(lists[n]),
+                    kBadInteger, status);
+    }
+  }
+  if (!(p.FILTER_CUTOFF > 0.0F && p.FILTER_CUTOFF <= 1.0F)) {
+    return refuse("FILTER_CUTOFF = " + real_text(p.FILTER_CUTOFF) +
+                      " is not a fraction of the Nyquist frequency (above 0, at most 1)",
+                  kBadReal, status);
+  }
+  const std::int32_t bins = from_sinograms || p.ROTATION_VERTICAL ? p.NUM_IMAGE_1 : p.NUM_IMAGE_2;
+  if (p.RING_REMOVAL != "NONE" &&
+      (p.RING_STRENGTH < 1 || std::int64_t{p.RING_STRENGTH} * 2 + 1 > bins)) {
+    return refuse("RING_STRENGTH = " + integer_text(p.RING_STRENGTH) +
+                      " is not a stripe width in bins (at least 1, and 2 x RING_STRENGTH + 1 at "
+                      "most the " + integer_text(bins) + " bins)",
+                  kBadInteger, status);
+  }
+  if (!from_sinograms && p.CORRECT_DEAD_PIXELS && !p.CORRECT_FLATFIELD) {
+    return refuse("CORRECT_DEAD_PIXELS = YES needs a flat field to find the dead pixels in "
+                  "(CORRECT_FLATFIELD = YES)",
+                  kBadInteger, status);
+  }
+  return true;
+}
 }  // namespace
 
 namespace {
@@ -219,6 +257,7 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
   if (!check_range(1, p.START_VOXEL_1, p.END_VOXEL_1, status)) return false;
   if (!check_range(2, p.START_VOXEL_2, p.END_VOXEL_2, status)) return false;
   if (!check_method(p.OVERSAMPLING_FACTOR, status)) return false;
+  if (!check_accuracy(p, from_sinograms, status)) return false;
   if (from_sinograms) {
     return check_axis_keywords(p, p.NUM_IMAGE_1, p.NUM_IMAGE_2, status) &&
            check_known_block(p, p.NUM_IMAGE_1, 1, p.START_VOXEL_1, p.END_VOXEL_1, status);

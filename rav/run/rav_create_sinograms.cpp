@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dax.h"
+#include "rav_accuracy.h"
 #include "rav_drivers.h"
 #include "rav_in_zelfa.h"
 #include "ut.h"
@@ -257,7 +258,33 @@ struct PassState {
   std::int64_t raised = 0;      // corrected values raised to the logarithm's floor
   std::int64_t not_finite = 0;  // corrected values set to 0
   std::int32_t usable = 0;      // projections read and stored
+  // With CORRECT_DEAD_PIXELS: the pass's bad pixels, replaced in every image before correction.
+  RavPassRows rows;
+  RavDeadPixels dead;
 };
+
+// The rows of the image arrays that hold the pass's slices.
+RavPassRows pass_rows(const ParameterSet& p, const SinogramPass& pass) {
+  RavPassRows rows;
+  rows.NUM_SLICES = pass.LAST_SLICE - pass.FIRST_SLICE + 1;
+  rows.NUM_BINS = pass.NUM_BINS;
+  rows.SLICE_STEP = p.ROTATION_VERTICAL ? pass.DATA_DIM_1 : 1;
+  rows.BIN_STEP = p.ROTATION_VERTICAL ? 1 : pass.DATA_DIM_1;
+  return rows;
+}
+
+// Finds the bad pixels in the pass's flat field, reports them and replaces them in the
+// background and flat fields already read.
+void find_dead_pixels(const ParameterSet& p, const SinogramPass& pass, PassState& state,
+                      ImageBuffers& images, std::int32_t& status) {
+  state.rows = pass_rows(p, pass);
+  state.dead = rav_find_dead_pixels(state.rows, images.FLATFIELD_DATA, kFlatFloor);
+  rav_report_dead_pixels(state.dead, p.ROTATION_VERTICAL, pass.FIRST_SLICE, status);
+  for (std::vector<float>* data :
+       {&images.BACKGROUND_DATA, &images.FLATFIELD_DATA, &images.FLATFIELD2_DATA}) {
+    rav_fill_dead_pixels(state.dead, state.rows, *data);
+  }
+}
 
 // Projection J (from 1) of the pass: the flat-field change it may call for, its image read and
 // its rows corrected into the sinograms (zero rows when it cannot be read).
@@ -274,6 +301,7 @@ void input_projection(const ParameterSet& p, const SinogramPass& pass, std::int3
     state.NEXT_FLATFIELD = std::min(state.NEXT_FLATFIELD + p.FF_FILE_INTERVAL, p.FF_NUM_LAST_IMAGE);
     read_flatfield(p, pass, flatfield_name(p, state.NEXT_FLATFIELD, status),
                    images.BACKGROUND_DATA, images.FLATFIELD2_DATA, status);
+    rav_fill_dead_pixels(state.dead, state.rows, images.FLATFIELD2_DATA);
     state.IMAGES_SINCE_FLATFIELD = 0;
   }
 
@@ -290,6 +318,7 @@ void input_projection(const ParameterSet& p, const SinogramPass& pass, std::int3
   } else {
     ++state.usable;
     const RunClock before_correction = RunClock::now(status);
+    rav_fill_dead_pixels(state.dead, state.rows, images.IMAGE_DATA);
     const float flat_weight = static_cast<float>(state.IMAGES_SINCE_FLATFIELD) /
                               static_cast<float>(p.FF_FILE_INTERVAL);
     state.raised += store_projection(p, pass, xnum, ynum, j, flat_weight, state.SINOGRAM_SCALE,
@@ -337,6 +366,9 @@ void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, Recon
 
   UT_WRITE("INFO: Inputting data from file", status);
   read_references(p, pass, images, status);
+  if (p.CORRECT_DEAD_PIXELS && p.CORRECT_FLATFIELD) {
+    find_dead_pixels(p, pass, state, images, status);
+  }
   // Exactly NUM_PROJECTIONS images: with an interval above 1 the series may name one more
   // image than the sinograms have rows for, and that one is not read.
   for (std::int32_t j = 1; j <= pass.NUM_PROJECTIONS; ++j) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "rav.h"
+#include "rav_accuracy.h"
 #include "ut.h"
 
 namespace {
@@ -28,12 +29,17 @@ struct TextField {
   std::string ParameterSet::*field;
   std::size_t length;
 };
+// A field that holds one word of a fixed list (given in any case, stored in upper case).
+struct WordField {
+  std::string ParameterSet::*field;
+  std::span<const std::string_view> words;
+};
 // ROTATION_AXIS_POSITION: a real, or AUTO to have the axis found.
 struct AxisField {};
 // AXIS_SWEEP: three reals on the line, FIRST LAST STEP.
 struct SweepField {};
 using Target = std::variant<std::int32_t ParameterSet::*, RealField, bool ParameterSet::*,
-                            TextField, AxisField, SweepField>;
+                            TextField, WordField, AxisField, SweepField>;
 
 struct Keyword {
   std::string_view name;
@@ -41,7 +47,7 @@ struct Keyword {
 };
 
 using P = ParameterSet;
-const std::array<Keyword, 49> kKeywords{{
+const auto kKeywords = std::to_array<Keyword>({
     {"FILE_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"SINOGRAM_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"NUM_FIRST_IMAGE", &P::NUM_FIRST_IMAGE},
@@ -92,7 +98,14 @@ const std::array<Keyword, 49> kKeywords{{
     // The rotation axis: swept, half acquisition (ROTATION_AXIS_POSITION also takes AUTO).
     {"AXIS_SWEEP", SweepField{}},
     {"HALF_ACQUISITION", &P::HALF_ACQUISITION},
-}};
+    // Accurate slices from real scans.
+    {"FILTER", WordField{&P::FILTER, RAV_FILTER_WORDS}},
+    {"FILTER_CUTOFF", RealField{&P::FILTER_CUTOFF, 1.0F}},
+    {"PADDING", WordField{&P::PADDING, RAV_PADDING_WORDS}},
+    {"CORRECT_DEAD_PIXELS", &P::CORRECT_DEAD_PIXELS},
+    {"RING_REMOVAL", WordField{&P::RING_REMOVAL, RAV_RING_WORDS}},
+    {"RING_STRENGTH", &P::RING_STRENGTH},
+});
 
 // How many value tokens follow "=" for a kind of value: one, unless a kind says otherwise by a
 // specialisation (a kind made of several numbers written apart).
@@ -211,6 +224,10 @@ std::size_t store_value(const Target& target, std::span<const std::string_view> 
     const std::string word = UT_UPPER(value);
     ok = word == "YES" || word == "NO";
     if (ok) parameters.*(*logical) = word == "YES";
+  } else if (const auto* word = std::get_if<WordField>(&target)) {
+    const std::string upper = UT_UPPER(value);
+    ok = rav_word_index(word->words, upper) >= 0;
+    if (ok) parameters.*(word->field) = upper;
   } else {
     const TextField& text = std::get<TextField>(target);
     parameters.*(text.field) = value.substr(0, text.length);
@@ -273,6 +290,9 @@ void RAV_PARSE_LINE(std::string_view line, std::int32_t& retstat, ParameterSet& 
     report_bad_value(keyword, std::string(values[bad]), status);
     if (std::holds_alternative<bool ParameterSet::*>(match->target)) {
       UT_WRITE("       The value must be YES or NO", status);
+    }
+    if (const auto* word = std::get_if<WordField>(&match->target)) {
+      UT_WRITE("       Allowed values: " + rav_words_text(word->words), status);
     }
     retstat = 1;
   }

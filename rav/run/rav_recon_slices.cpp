@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "rav_accuracy.h"
 #include "rav_allocate.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
@@ -96,9 +97,11 @@ void slice_loop(const SlicePass& pass, std::int32_t STEP, std::int32_t PROGRESS,
   }
   const std::int64_t pair = pass.TWO_SLICES ? 2 : 1;
   const int threads = rav_loop_threads((N + pair - 1) / pair);
-  RavReconstructor reconstructor(g, RavMethod::from_factor(pass.METHOD), {}, pass.TWO_SLICES,
-                                 threads);
+  RavReconstructor reconstructor(g, RavMethod::from_factor(pass.METHOD), pass.filter,
+                                 pass.TWO_SLICES, threads);
   UT_WRITE("INFO: Fourier filter initialised", status);
+  rav_report_filter(pass.filter, pass.rings, status);
+  std::int64_t stripes = 0;
   const std::vector<std::span<float>> buffers =
       rav_slice_buffers(slices, pass.TWO_SLICES, threads, g.pixels());
 
@@ -114,7 +117,10 @@ void slice_loop(const SlicePass& pass, std::int32_t STEP, std::int32_t PROGRESS,
     }
     // After a failure the slices are no longer computed; the records are still written.
     const RunClock start = RunClock::now(status);
-    if (status == ST_OK) reconstructor.reconstruct(sinograms, outputs);
+    if (status == ST_OK) {
+      stripes += rav_remove_rings_of(pass.rings, g, sinograms, threads);
+      reconstructor.reconstruct(sinograms, outputs);
+    }
     start.add_since(times.ELAPSE_RECONSTRUCTION, times.CPU_RECONSTRUCTION, status);
     for (std::int64_t i = 0; i < count; ++i) {
       const auto k = static_cast<std::int32_t>(first + i + 1);  // pass-relative slice number
@@ -129,6 +135,7 @@ void slice_loop(const SlicePass& pass, std::int32_t STEP, std::int32_t PROGRESS,
       before.add_since(times.ELAPSE_OUTPUT, times.CPU_OUTPUT, status);
     }
   }
+  if (pass.rings.method != RavRingOptions::NONE) rav_report_rings(stripes, N, status);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "rav_accuracy.h"
 #include "rav_allocate.h"
 #include "rav_axis_run.h"
 #include "rav_drivers.h"
@@ -81,6 +82,8 @@ RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
                                 {p.START_VOXEL_1, p.START_VOXEL_2, r.NUM_X, r.NUM_Y}, r.half);
   s.METHOD = p.OVERSAMPLING_FACTOR;
   s.DISPLAY_GRAPHICS = p.DISPLAY_GRAPHICS;
+  s.filter = rav_filter_options(p);
+  s.rings = rav_ring_options(p);
   // Two slices are reconstructed together when both fit into the (enlarged) cache.
   const auto cache_limit = static_cast<std::int64_t>(
       static_cast<float>(std::int64_t{p.CACHE_KILOBYTES} * 1024) * 1.29999995F);

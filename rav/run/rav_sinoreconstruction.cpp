@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "rav_accuracy.h"
 #include "rav_allocate.h"
 #include "rav_axis_run.h"
 #include "rav_drivers.h"
@@ -52,8 +53,8 @@ struct SinogramArrays {
   }
 };
 
-void prepare(const ParameterSet& p, std::int32_t NUM_X, std::int32_t NUM_Y, SinogramArrays& a,
-             std::int32_t& status) {
+void prepare(const ParameterSet& p, std::int32_t NUM_X, std::int32_t NUM_Y,
+             const RavRingOptions& rings, SinogramArrays& a, std::int32_t& status) {
   rav_allocate(a.SINOGRAM, std::int64_t{p.NUM_IMAGE_1} * p.NUM_IMAGE_2,
                "ERROR: Failed to allocate memory for storing the sinogram");
   rav_allocate(a.SLICE, std::int64_t{NUM_X} * NUM_Y,
@@ -61,13 +62,14 @@ void prepare(const ParameterSet& p, std::int32_t NUM_X, std::int32_t NUM_Y, Sino
   a.reconstructor.emplace(
       rav_run_geometry(p, p.NUM_IMAGE_1, p.NUM_IMAGE_2,
                        {p.START_VOXEL_1, p.START_VOXEL_2, NUM_X, NUM_Y}, a.half),
-      RavMethod::from_factor(p.OVERSAMPLING_FACTOR));
+      RavMethod::from_factor(p.OVERSAMPLING_FACTOR), rav_filter_options(p));
   if (a.half) {
     rav_report_half_acquisition(*a.half, status);
     rav_allocate(a.JOINED, a.reconstructor->geometry().sinogram_values(),
                  "ERROR: Failed to allocate memory for storing the sinogram");
   }
   UT_WRITE("INFO: Fourier filter initialised", status);
+  rav_report_filter(a.reconstructor->plan().options(), rings, status);
 }
 
 // ROTATION_AXIS_POSITION = AUTO: rank 0 reads up to 16 of the COUNT sinograms, in the middle of
@@ -142,7 +144,14 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status
   const std::int32_t NUM_X = p.END_VOXEL_1 - p.START_VOXEL_1 + 1;
   const std::int32_t NUM_Y = p.END_VOXEL_2 - p.START_VOXEL_2 + 1;
   SinogramArrays a;
-  if (slab.count > 0) prepare(p, NUM_X, NUM_Y, a, status);
+  const RavRingOptions rings = rav_ring_options(p);
+  std::int64_t stripes = 0;
+  if (slab.count > 0) prepare(p, NUM_X, NUM_Y, rings, a, status);
+  if (p.CORRECT_DEAD_PIXELS) {
+    UT_WRITE("WARNING: CORRECT_DEAD_PIXELS has no effect on stored sinograms (there is no flat "
+             "field to find them in)",
+             status);
+  }
 
   // Records are numbered over the whole volume: the slab's first sinogram has its own record.
   SafeOutput out;
@@ -160,6 +169,7 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status
     float* slice = a.SLICE.data();
     if (read) {
       float* sinogram = a.input();
+      stripes += rav_remove_rings_of(rings, a.reconstructor->geometry(), {&sinogram, 1}, 1);
       a.reconstructor->reconstruct({&sinogram, 1}, {&slice, 1});
       ++report.slices_from_input;
     } else {
@@ -170,6 +180,9 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status
     }
     rav_write_record(out.slices(), NEXT_RECORD, a.SLICE);
     ++report.slices;
+  }
+  if (rings.method != RavRingOptions::NONE && report.slices_from_input > 0) {
+    rav_report_rings(stripes, report.slices_from_input, status);
   }
   rav_close_output(out);
   if (go) rav_finish_run(report, &out, p.OUTPUT_FILE, NUM_X, NUM_Y, status);

@@ -34,6 +34,10 @@ struct SlicePass {
   bool DISPLAY_GRAPHICS = false;
   bool TWO_SLICES = false, MULTI_PROCESSORS = false, FOUR_SLICES = false;
   std::int32_t FIRST_SLICE = 1, LAST_SLICE = 1;
+  // Accurate slices from real scans: the filter of the projections, and the ring removal of the
+  // sinograms before it (which then changes the sinograms with every method).
+  RavFilterOptions filter;
+  RavRingOptions rings;
 };
 
 // The slice buffers of a run, NUM_X x NUM_Y each. Entry 2t + p holds slice p of the pair that
@@ -55,7 +59,8 @@ int rav_loop_threads(std::int64_t groups);
 // number of slices of the pass. The slices are taken in groups (RAV_RECON_SLICES: one, or two
 // with TWO_SLICES; RAV_RECON_OVERSLICES: one, two or four) for the progress lines and the
 // displays; every slice is the same whatever the grouping and the number of threads.
-// RAV_RECON_SLICES filters the sinograms in place; RAV_RECON_OVERSLICES leaves them unchanged.
+// RAV_RECON_SLICES filters the sinograms in place; RAV_RECON_OVERSLICES leaves them unchanged
+// (but for the ring removal of pass.rings).
 // Storage for fewer sinograms than the pass has slices, and a record that cannot be written, end
 // the run (RavFatalError).
 void RAV_RECON_SLICES(const SlicePass& pass, std::span<float> SINOGRAMS, ReconTimes& times,

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "rav_accuracy.h"
 #include "rav_allocate.h"
 #include "rav_axis_run.h"
 #include "ut.h"
@@ -47,7 +48,8 @@ std::int64_t rav_sweep_slices(const ParameterSet& p, const RavBlock& block,
   RunClock clock = RunClock::now(status);
   try {
     const RavAxisSweep sweep(sinogram, NUM_BINS, NUM_PROJECTIONS, rav_run_angles(p), block,
-                             RavMethod::from_factor(p.OVERSAMPLING_FACTOR), p.HALF_ACQUISITION);
+                             RavMethod::from_factor(p.OVERSAMPLING_FACTOR), p.HALF_ACQUISITION,
+                             rav_filter_options(p));
     const std::vector<std::uint8_t> region = sweep.common_region(axes);
     Sharpest sharpest;
     for (std::int64_t first = 0; first < std::ssize(axes); first += chunk) {

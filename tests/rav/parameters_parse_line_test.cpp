@@ -72,6 +72,13 @@ TEST(ParameterSetDefaults, EveryFieldStartsAtItsDefault) {
   EXPECT_EQ(p.END_VOXEL_2, -1000000);
   EXPECT_EQ(p.END_VOXEL_3, -1000000);
   EXPECT_FALSE(p.RECONSTRUCT_FROM_SINOGRAMS);
+  // Accurate slices from real scans: the original filter, no corrections.
+  EXPECT_EQ(p.FILTER, "RAMP");
+  EXPECT_EQ(p.FILTER_CUTOFF, 1.0F);
+  EXPECT_EQ(p.PADDING, "NONE");
+  EXPECT_FALSE(p.CORRECT_DEAD_PIXELS);
+  EXPECT_EQ(p.RING_REMOVAL, "NONE");
+  EXPECT_EQ(p.RING_STRENGTH, 2);
 }
 
 // Each integer keyword, given a distinct value, lands in its own field and nowhere else.
@@ -311,6 +318,26 @@ TEST(ParameterLines, BadNumbersAreReportedAndKeepTheField) {
 
   // An integer beyond 32 bits does not convert.
   EXPECT_EQ(parse("SINOGRAM_MEGABYTES = 4294967296").retstat, 1);
+}
+
+// A word of a fixed list in any case is stored in upper case; any other word is an error that
+// names the list and keeps the field.
+TEST(ParameterLines, WordKeywordsTakeAWordOfTheirList) {
+  EXPECT_EQ(parse("FILTER = shepp_logan").parameters.FILTER, "SHEPP_LOGAN");
+  EXPECT_EQ(parse("PADDING = Edge").parameters.PADDING, "EDGE");
+  EXPECT_EQ(parse("RING_REMOVAL = SORTING").parameters.RING_REMOVAL, "SORTING");
+  EXPECT_EQ(parse("FILTER_CUTOFF = 0.5").parameters.FILTER_CUTOFF, 0.5F);
+  EXPECT_EQ(parse("RING_STRENGTH = 4").parameters.RING_STRENGTH, 4);
+  EXPECT_TRUE(parse("CORRECT_DEAD_PIXELS = YES").parameters.CORRECT_DEAD_PIXELS);
+
+  const Parsed r = parse("PADDING = mirror");
+  EXPECT_EQ(r.retstat, 1);
+  EXPECT_EQ(r.status, ST_OK);
+  EXPECT_EQ(r.parameters.PADDING, "NONE");
+  EXPECT_EQ(r.output,
+            "ERROR: Problem interpreting value associated keyword: PADDING\n"
+            "       Value = mirror\n"
+            "       Allowed values: NONE, ZERO, EDGE\n");
 }
 
 TEST(ParameterLines, RetstatIsNeverReset) {
