@@ -7,6 +7,8 @@
 #include <limits>
 
 #include "py_module.h"
+#include "rav_accuracy.h"
+#include "ut.h"
 
 namespace {
 
@@ -142,23 +144,34 @@ RavMethod method_argument(py::handle method, py::handle oversampling) {
   return RavMethod::from_factor(static_cast<std::int32_t>(factor));
 }
 
-// The one place that maps filter= and padding= onto the core's filter options: windows and
-// paddings that RavFilterOptions learns are added here.
-FilterChoice filter_argument(const std::string& filter, py::handle padding) {
+// The one place that maps filter=, cutoff= and padding= onto the core's filter options: the
+// names are the parameter file's words of FILTER and PADDING, in any case.
+FilterChoice filter_argument(const std::string& filter, float cutoff, py::handle padding) {
   FilterChoice choice;
-  const std::string name = lower(filter);
-  if (name == "none") {
+  const std::string name = UT_UPPER(filter);
+  const int window = rav_word_index(RAV_FILTER_WORDS, name);
+  if (name == "NONE") {
     choice.filtered = false;
-  } else if (name != "ramp") {
-    throw py::value_error("filter must be \"ramp\" or \"none\" (no filtering), not \"" + filter +
-                          "\"");
+  } else if (window < 0) {
+    throw py::value_error("filter must be one of " + lower(rav_words_text(RAV_FILTER_WORDS)) +
+                          " or none (no filtering), not \"" + filter + "\"");
+  } else {
+    choice.options.window = static_cast<RavFilterOptions::Window>(window);
   }
-  if (!padding.is_none()) {
-    if (!py::isinstance<py::str>(padding) || lower(padding.cast<std::string>()) != "none") {
-      throw py::value_error("padding must be None or \"none\" (zeros up to the transform "
-                            "length only), not " + text_of(padding));
-    }
+  if (!(cutoff > 0.0F && cutoff <= 1.0F)) {
+    throw py::value_error("cutoff must be a fraction of the Nyquist frequency (above 0, at most "
+                          "1), not " + std::to_string(cutoff));
   }
+  choice.options.cutoff = cutoff;
+  if (padding.is_none()) return choice;
+  const int kind = py::isinstance<py::str>(padding)
+                       ? rav_word_index(RAV_PADDING_WORDS, UT_UPPER(padding.cast<std::string>()))
+                       : -1;
+  if (kind < 0) {
+    throw py::value_error("padding must be None or one of " +
+                          lower(rav_words_text(RAV_PADDING_WORDS)) + ", not " + text_of(padding));
+  }
+  choice.options.padding = static_cast<RavFilterOptions::Padding>(kind);
   return choice;
 }
 

@@ -4,7 +4,7 @@
 
 PYBIND11_MODULE(rav_vuzav, m) {
   m.doc() = R"(rav_vuzav on numpy arrays: filtered back-projection of parallel-beam sinograms
-(reconstruct, filter_sinogram, backproject), the keyword-header image files (read_image,
+(reconstruct, filter_sinogram, backproject), the rotation axis (find_axis), the keyword-header image files (read_image,
 write_image), whole runs of the program in this process (run, read_parameters), and the synthetic
 head phantom (phantom, write_phantom).
 
@@ -31,4 +31,5 @@ and uses the OpenMP threads (OMP_NUM_THREADS), one slice per thread.)";
   bind_images(m);
   bind_run(m);
   bind_phantom(m);
+  bind_axis(m);
 }

@@ -19,6 +19,7 @@ void bind_reconstruct(py::module_& m);
 void bind_images(py::module_& m);
 void bind_run(py::module_& m);
 void bind_phantom(py::module_& m);
+void bind_axis(py::module_& m);
 
 // Runs BODY(i) for i = 0 .. COUNT-1 on THREADS threads (OpenMP), never more threads than
 // there is work for (idle team members would spin beside the busy ones); the first exception
@@ -68,7 +69,7 @@ struct FilterChoice {
   bool filtered = true;
   RavFilterOptions options;
 };
-FilterChoice filter_argument(const std::string& filter, py::handle padding);
+FilterChoice filter_argument(const std::string& filter, float cutoff, py::handle padding);
 
 // REGION: None for the square of the detector's width, or (first column, last column,
 // first row, last row), 1-based and inclusive like START_VOXEL_1, END_VOXEL_1, START_VOXEL_2,

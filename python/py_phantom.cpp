@@ -83,7 +83,8 @@ py::dict phantom(const py::kwargs& kwargs) {
   std::vector<std::string> words{"--out=.", "--relative"};
   const std::vector<std::string> more = option_words(
       kwargs,
-      {"bins", "projections", "slices", "pixel_size", "axis_offset", "angle_offset", "subsamples"},
+      {"bins", "projections", "slices", "pixel_size", "axis_offset", "angle_offset", "subsamples",
+       "turn"},
       "phantom");
   words.insert(words.end(), more.begin(), more.end());
   const PhantomOptions options = parsed_options(words);
@@ -134,9 +135,9 @@ std::string write_phantom(const std::string& out, const py::kwargs& kwargs) {
 void bind_phantom(py::module_& m) {
   m.def("phantom", &phantom,
         R"(The synthetic scan of rav_phantom as arrays: a Shepp-Logan-like head, attenuation in
-1/cm. Keyword arguments are rav_phantom's options: bins (128), projections (180, over a half
-turn), slices (8), pixel_size (cm, 0.01), axis_offset (pixels, 0), angle_offset (degrees, 0),
-subsamples (4). Returns a dict:
+1/cm. Keyword arguments are rav_phantom's options: bins (128), projections (180), turn (degrees
+the projections span, 180), slices (8), pixel_size (cm, 0.01), axis_offset (pixels, 0),
+angle_offset (degrees, 0), subsamples (4). Returns a dict:
   "sinograms": float32 (slices x projections x bins), the line integrals times "scale", as the
       program's corrected sinograms of a noiseless scan (up to rounding);
   "truth": float32 (slices x bins x bins), the attenuation averaged over each voxel;

@@ -136,10 +136,10 @@ py::array_t<float> slice_array(const SinogramStack& stack, const RavBlock& block
 py::array_t<float> reconstruct(const py::object& sinograms, const py::object& angles, float axis,
                                const py::object& method, const py::object& oversampling,
                                const std::string& filter, const py::object& padding,
-                               const py::object& region, int threads) {
+                               const py::object& region, int threads, float cutoff) {
   const SinogramStack stack = sinogram_stack(sinograms);
   const RavMethod m = method_argument(method, oversampling);
-  const FilterChoice choice = filter_argument(filter, padding);
+  const FilterChoice choice = filter_argument(filter, cutoff, padding);
   RavAngles list = angles_argument(angles);
   const RavBlock block = region_argument(region, stack.bins);
   check_geometry(stack, axis, list, block);
@@ -161,13 +161,13 @@ py::array_t<float> backproject(const py::object& sinograms, const py::object& an
                                const py::object& method, const py::object& oversampling,
                                const py::object& region, int threads) {
   return reconstruct(sinograms, angles, axis, method, oversampling, "none", py::none(), region,
-                     threads);
+                     threads, 1.0F);
 }
 
 py::array_t<float> filter_sinogram(const py::object& sinograms, const std::string& filter,
-                                   const py::object& padding, int threads) {
+                                   const py::object& padding, int threads, float cutoff) {
   const SinogramStack stack = sinogram_stack(sinograms);
-  const FilterChoice choice = filter_argument(filter, padding);
+  const FilterChoice choice = filter_argument(filter, cutoff, padding);
   py::array_t<float> result(stack.array.request().shape);
   const StackJob job{stack.data(), stack.slices,
                      std::int64_t{stack.projections} * stack.bins, result.mutable_data(),
@@ -187,7 +187,7 @@ void bind_reconstruct(py::module_& m) {
   m.def("reconstruct", &reconstruct, py::arg("sinograms"), py::arg("angles"), py::arg("axis"),
         py::arg("method") = "linear", py::arg("oversampling") = py::none(),
         py::arg("filter") = "ramp", py::arg("padding") = py::none(),
-        py::arg("region") = py::none(), py::arg("threads") = 0,
+        py::arg("region") = py::none(), py::arg("threads") = 0, py::arg("cutoff") = 1.0F,
         R"(Filtered back-projection of one sinogram or a stack of them.
 
 sinograms: one sinogram (angles x bins) or a stack (slices x angles x bins) of line
@@ -200,12 +200,16 @@ axis: the rotation axis as ROTATION_AXIS_POSITION: a detector coordinate in bins
     (from 1) covering [k-1, k]; the centre of an N-bin detector is N/2.
 method: "linear" (default), "nearest", or "oversampled" with oversampling= fine samples per
     bin (default 4); or the parameter file's OVERSAMPLING_FACTOR as an integer (0, 1, >= 2).
-filter: "ramp" (the program's ramp) or "none" (back-projection only).
-padding: None or "none": zeros up to the transform length, as the program.
+filter: "ramp" (the program's ramp, default), a window over it as the parameter file's FILTER
+    ("shepp_logan", "cosine", "hamming", "hann", "parzen"; any case), or "none"
+    (back-projection only).
+padding: None or "none": zeros up to the transform length, as the program by default; "zero"
+    or "edge" as the parameter file's PADDING.
 region: (first column, last column, first row, last row) of the slice, 1-based and
     inclusive like START_VOXEL_1, END_VOXEL_1, START_VOXEL_2, END_VOXEL_2; default the
     square of the detector's width. Pixels outside the reconstruction circle are 0.
 threads: 0 (default) for the OpenMP count, as the program; slices are shared among them.
+cutoff: the window's cutoff as a fraction of the Nyquist frequency (FILTER_CUTOFF; default 1).
 
 Returns float32 slices: (rows x columns) for one sinogram, (slices x rows x columns) for a
 stack. The values are the program's: the plain sum over the projections of the filtered
@@ -216,7 +220,7 @@ pi / (2 * number of angles) for attenuation per pixel).)");
         py::arg("region") = py::none(), py::arg("threads") = 0,
         "Back-projection of (already filtered) sinograms: reconstruct(..., filter=\"none\").");
   m.def("filter_sinogram", &filter_sinogram, py::arg("sinograms"), py::arg("filter") = "ramp",
-        py::arg("padding") = py::none(), py::arg("threads") = 0,
+        py::arg("padding") = py::none(), py::arg("threads") = 0, py::arg("cutoff") = 1.0F,
         R"(Every projection of one sinogram (angles x bins) or a stack filtered as reconstruct
 filters it; returns a new float32 array of the same shape (the input is not modified).
 backproject(filter_sinogram(s), ...) equals reconstruct(s, ...) bit for bit, for every method.)");

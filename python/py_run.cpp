@@ -45,7 +45,8 @@ py::tuple run(const std::string& parameter_file, const std::vector<std::string>&
   X(OUTPUT_RECONSTRUCTION) X(ROTATION_AXIS_POSITION) X(OVERSAMPLING_FACTOR) X(CACHE_KILOBYTES)   \
   X(SINOGRAM_MEGABYTES) X(OUTPUT_FILE) X(DISPLAY_GRAPHICS) X(START_VOXEL_1) X(START_VOXEL_2)    \
   X(START_VOXEL_3) X(END_VOXEL_1) X(END_VOXEL_2) X(END_VOXEL_3) X(RECONSTRUCT_FROM_SINOGRAMS)   \
-  X(HALF_ACQUISITION)
+  X(HALF_ACQUISITION) X(FILTER) X(FILTER_CUTOFF) X(PADDING) X(CORRECT_DEAD_PIXELS)                \
+  X(RING_REMOVAL) X(RING_STRENGTH)
 
 py::dict read_parameters(const std::string& parameter_file) {
   flush_python_output();

@@ -53,9 +53,11 @@ SCAN = {"bins": 67, "projections": 41, "slices": 3, "offset": "7.5", "step": "4.
         "axis": "31.3", "region": (4, 61, 3, 58)}
 
 
-def sinogram_scan(directory, sinograms, factor, region=SCAN["region"], axis=SCAN["axis"]):
+def sinogram_scan(directory, sinograms, factor, region=SCAN["region"], axis=SCAN["axis"],
+                  extra=()):
     """Writes SINOGRAMS (slices x angles x bins) as sino_NNNN.zlf into DIRECTORY with a
-    parameter file that reconstructs them with OVERSAMPLING_FACTOR FACTOR into recon.raw."""
+    parameter file that reconstructs them with OVERSAMPLING_FACTOR FACTOR into recon.raw
+    (and the EXTRA lines)."""
     directory = Path(directory)
     directory.mkdir(parents=True, exist_ok=True)
     for n, sinogram in enumerate(sinograms, 1):
@@ -69,7 +71,7 @@ def sinogram_scan(directory, sinograms, factor, region=SCAN["region"], axis=SCAN
              f"ANGLE_BETWEEN_PROJECTIONS = {SCAN['step']}", f"ROTATION_AXIS_POSITION = {axis}",
              f"OVERSAMPLING_FACTOR = {factor}", "OUTPUT_FILE = recon.raw",
              f"START_VOXEL_1 = {region[0]}", f"END_VOXEL_1 = {region[1]}",
-             f"START_VOXEL_2 = {region[2]}", f"END_VOXEL_2 = {region[3]}"]
+             f"START_VOXEL_2 = {region[2]}", f"END_VOXEL_2 = {region[3]}", *extra]
     parameter_file = directory / "sino.par"
     parameter_file.write_text("\n".join(lines) + "\n")
     return parameter_file

@@ -43,9 +43,10 @@ def call(sinograms=GOOD, angles=ANGLES, axis=AXIS, **keywords):
     (call(method="oversampled", oversampling=1), ValueError, "2 or more"),
     (call(method="linear", oversampling=4), ValueError, "goes with method=\"oversampled\""),
     (call(method=3, oversampling=4), ValueError, "goes with method=\"oversampled\""),
-    # Filter and padding: what the core offers today.
-    (call(filter="hann"), ValueError, "filter must be \"ramp\" or \"none\""),
-    (call(padding="edge"), ValueError, "padding must be None or \"none\""),
+    # Filter, cutoff and padding: the parameter file's words, in any case.
+    (call(filter="hanning"), ValueError, "filter must be one of ramp, shepp_logan"),
+    (call(cutoff=0.0), ValueError, "cutoff must be a fraction"),
+    (call(padding="mirror"), ValueError, "padding must be None or one of none, zero, edge"),
     # The region.
     (call(region=(10, 5, 1, 20)), ValueError, "the slice block has no pixels"),
     (call(region=(1, 20, 1)), TypeError, "region must be"),

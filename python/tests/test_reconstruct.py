@@ -25,6 +25,18 @@ def test_stack_equals_program(program_results, sinograms, method, oversampling, 
     assert_bitwise(rav.reconstruct(sinograms, **same_call(p)), volume)
 
 
+def test_filter_keywords_name_the_same_filter(tmp_path, sinograms):
+    extra = ["FILTER = HAMMING", "FILTER_CUTOFF = 0.8", "PADDING = EDGE"]
+    volume, p = program_volume(sinogram_scan(tmp_path, sinograms, 0, extra=extra))
+    call = same_call(p)
+    assert (p["FILTER"], p["PADDING"]) == ("HAMMING", "EDGE")
+    filtered = rav.filter_sinogram(sinograms, filter=p["FILTER"], cutoff=p["FILTER_CUTOFF"],
+                                   padding="edge")
+    assert_bitwise(rav.reconstruct(sinograms, filter="Hamming", cutoff=0.8, padding="EDGE",
+                                   **call), volume)
+    assert_bitwise(rav.backproject(filtered, **call), volume)
+
+
 def test_one_sinogram_gives_one_slice(program_results, sinograms):
     volume, p = program_results(0)
     slice_2 = rav.reconstruct(sinograms[1], **same_call(p))

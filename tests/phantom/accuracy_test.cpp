@@ -35,8 +35,7 @@ SliceScan slice_scan(int bins, int projections, double sample_width = 0, int gai
   const PhantomScan scan = phantom_scan(o);
   s.geometry = rav_geometry(bins, projections, scan.axis, {scan.angle_offset, scan.angle_step, {}},
                             {1, 1, bins, bins});
-  const std::vector<PhantomEllipsoid> head =
-      phantom_place(phantom_head(), phantom_scan_placement(o, scan.axis));
+  const std::vector<PhantomEllipsoid> head = phantom_scan_head(scan, false);
   std::vector<std::vector<PhantomEllipse>> sections;
   for (double z : phantom_slice_planes(kSlice, o.subsamples)) {
     sections.push_back(phantom_cross_section(head, z));
