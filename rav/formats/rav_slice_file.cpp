@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ut.h"
+
 SliceFile::~SliceFile() {
   if (descriptor_ >= 0) ::close(descriptor_);
 }
@@ -16,6 +18,10 @@ bool SliceFile::open(const std::string& name, std::int64_t record_bytes, int& er
   error_number = 0;
   name_ = name;
   record_bytes_ = record_bytes;
+  if (writer_) {
+    error_number = keep ? EINVAL : writer_->create(name, geometry_);
+    return error_number == 0;
+  }
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (keep ? 0 : O_TRUNC);
   descriptor_ = ::open(name.c_str(), flags, 0666);
   if (descriptor_ < 0) error_number = errno != 0 ? errno : EIO;
@@ -23,6 +29,7 @@ bool SliceFile::open(const std::string& name, std::int64_t record_bytes, int& er
 }
 
 std::string SliceFile::write(std::int32_t record, std::span<const float> slice) {
+  if (writer_) return writer_->write(record, slice);
   const auto bytes = static_cast<std::int64_t>(slice.size_bytes());
   if (descriptor_ < 0) {
     return "ERROR: Output file " + name_ + " is not open for record " + std::to_string(record);
@@ -51,6 +58,7 @@ std::string SliceFile::write(std::int32_t record, std::span<const float> slice) 
 }
 
 std::string SliceFile::close() {
+  if (writer_) return writer_->finish();
   if (descriptor_ < 0) return "";
   const int descriptor = descriptor_;
   descriptor_ = -1;
@@ -58,4 +66,40 @@ std::string SliceFile::close() {
     return "ERROR: Problem closing output file " + name_ + ": " + std::strerror(errno);
   }
   return "";
+}
+
+void SliceFile::use_format(RavVolumeFormat format, const RavVolumeGeometry& geometry) {
+  geometry_ = geometry;
+  if (format == RavVolumeFormat::TIFF) {
+    writer_ = rav_tiff_volume_writer();
+  } else if (format == RavVolumeFormat::HDF5) {
+    writer_ = rav_hdf5_volume_writer();
+  } else {
+    writer_.reset();
+  }
+}
+
+void SliceFile::abandon() {
+  if (writer_) {
+    writer_->abandon();
+    return;
+  }
+  const bool opened = descriptor_ >= 0;
+  if (opened) ::close(descriptor_);
+  descriptor_ = -1;
+  if (opened) ::unlink(name_.c_str());
+}
+
+bool rav_volume_format_named(std::string_view name, RavVolumeFormat& format) {
+  const std::string text = UT_UPPER(name);
+  if (text.empty() || text == "RAW") {
+    format = RavVolumeFormat::RAW;
+  } else if (text == "TIFF") {
+    format = RavVolumeFormat::TIFF;
+  } else if (text == "HDF5") {
+    format = RavVolumeFormat::HDF5;
+  } else {
+    return false;
+  }
+  return true;
 }

@@ -1,10 +1,14 @@
 // The output slice file: headerless fixed-length records of NUM_X x NUM_Y floats in the
-// machine's byte order, record 1 first.
+// machine's byte order, record 1 first; or, when asked for, the same slices as a TIFF stack or
+// an HDF5 file.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+
+#include "rav_volume_writer.h"
 
 // The file is held open by its descriptor for the run and closed when the object goes. Every
 // record goes out with pwrite at a 64-bit offset, so there is no buffer that could hide a failed
@@ -30,7 +34,16 @@ class SliceFile {
   // Closes the file; answers the "ERROR: " line when the data did not reach the disk.
   std::string close();
 
+  // From the next open on, the records go into a volume file of FORMAT with GEOMETRY (the
+  // raw records for RAW). A TIFF stack or an HDF5 file is written by one process (never opened
+  // with KEEP).
+  void use_format(RavVolumeFormat format, const RavVolumeGeometry& geometry);
+  // Closes the file and removes it: nothing of a volume that will not be complete stays.
+  void abandon();
+
  private:
+  std::unique_ptr<RavVolumeWriter> writer_;  // null: the raw records
+  RavVolumeGeometry geometry_;
   int descriptor_ = -1;
   std::string name_;
   std::int64_t record_bytes_ = 0;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "rav_drivers.h"
+#include "rav_input_output.h"
 #include "ut.h"
 
 namespace {
@@ -120,7 +121,10 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
   if (!check_range(1, p.START_VOXEL_1, p.END_VOXEL_1, status)) return false;
   if (!check_range(2, p.START_VOXEL_2, p.END_VOXEL_2, status)) return false;
   if (!check_method(p.OVERSAMPLING_FACTOR, status)) return false;
-  if (from_sinograms) return check_axis(p.ROTATION_AXIS_POSITION, p.NUM_IMAGE_1, status);
+  if (from_sinograms) {
+    return check_axis(p.ROTATION_AXIS_POSITION, p.NUM_IMAGE_1, status) &&
+           rav_check_formats(p, true, status);
+  }
 
   if (!check_range(3, p.START_VOXEL_3, p.END_VOXEL_3, status)) return false;
   // A changing flat field is interpolated over FF_FILE_INTERVAL projections: 0 would divide by
@@ -158,5 +162,5 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
                       " bytes",
                   kBadInteger, status);
   }
-  return true;
+  return rav_check_formats(p, false, status);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 
 #include "rav.h"
 #include "rav_mpi.h"
+#include "rav_slice_file.h"
 #include "rav_slice_loops.h"
 
 // The number of processors the slice loops plan for (always 2; it only chooses the grouping).
@@ -46,6 +48,8 @@ struct RunReport {
   RunClock start;
   ReconTimes times;
   bool full = true;
+  // Output formats: the geometry of a raw volume, for its MetaImage header beside the info file.
+  std::optional<RavVolumeGeometry> header;
 };
 void rav_finish_run(const RunReport& report, bool info, const std::string& OUTPUT_FILE,
                     std::int32_t NUM_X, std::int32_t NUM_Y, std::int64_t SLICES_HERE,
@@ -62,6 +66,9 @@ struct SinogramPass {
   std::int32_t FIRST_SLICE = 1, LAST_SLICE = 1;
   std::int32_t DATA_DIM_1 = 0, DATA_DIM_2 = 0;
   std::int32_t NUM_BINS = 0, NUM_PROJECTIONS = 0, SLICES_PER_PASS = 0;
+  // Input formats: each projection's weight when an HDF5 file's angles are not evenly spaced
+  // (empty: every projection weighs 1).
+  std::vector<float> PROJECTION_WEIGHTS;
 };
 
 // Reads the pass's rows (or columns) of every projection, corrects them and stores sinogram k

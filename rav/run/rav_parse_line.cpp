@@ -34,7 +34,7 @@ struct Keyword {
 };
 
 using P = ParameterSet;
-const std::array<Keyword, 47> kKeywords{{
+const std::array kKeywords = std::to_array<Keyword>({
     {"FILE_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"SINOGRAM_PREFIX", TextField{&P::FILE_PREFIX, RAV_LONG_TEXT}},
     {"NUM_FIRST_IMAGE", &P::NUM_FIRST_IMAGE},
@@ -82,7 +82,15 @@ const std::array<Keyword, 47> kKeywords{{
     {"END_VOXEL_2", &P::END_VOXEL_2},
     {"END_VOXEL_3", &P::END_VOXEL_3},
     {"RECONSTRUCT_FROM_SINOGRAMS", &P::RECONSTRUCT_FROM_SINOGRAMS},
-}};
+    // Input and output formats.
+    {"INPUT_FORMAT", TextField{&P::INPUT_FORMAT, RAV_SHORT_TEXT}},
+    {"STACK_FILE", TextField{&P::STACK_FILE, RAV_LONG_TEXT}},
+    {"HDF5_DATASET", TextField{&P::HDF5_DATASET, RAV_LONG_TEXT}},
+    {"HDF5_WHITE_DATASET", TextField{&P::HDF5_WHITE_DATASET, RAV_LONG_TEXT}},
+    {"HDF5_DARK_DATASET", TextField{&P::HDF5_DARK_DATASET, RAV_LONG_TEXT}},
+    {"ANGLES_FROM_FILE", &P::ANGLES_FROM_FILE},
+    {"OUTPUT_FORMAT", TextField{&P::OUTPUT_FORMAT, RAV_SHORT_TEXT}},
+});
 
 const Keyword* find_keyword(std::string_view name) {
   for (const Keyword& keyword : kKeywords) {

@@ -6,6 +6,8 @@
 
 #include "rav_allocate.h"
 #include "rav_drivers.h"
+#include "rav_input_output.h"
+#include "rav_progress.h"
 #include "ut.h"
 
 namespace {
@@ -59,7 +61,8 @@ RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
 
   SlicePass& s = r.slices;
   s.geometry = rav_geometry(r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS, p.ROTATION_AXIS_POSITION,
-                            {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}},
+                            rav_run_angles(p, r.pass.NUM_PROJECTIONS, r.pass.PROJECTION_WEIGHTS,
+                                           status),
                             {p.START_VOXEL_1, p.START_VOXEL_2, r.NUM_X, r.NUM_Y});
   s.METHOD = p.OVERSAMPLING_FACTOR;
   s.DISPLAY_GRAPHICS = p.DISPLAY_GRAPHICS;
@@ -130,10 +133,13 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
 
   // Records are numbered over the whole volume: the slab's first slice goes to its own record.
   SliceFile out;
+  const auto header = rav_choose_output_format(
+      out, p, rav_volume_geometry(p, false, r.NUM_X, r.NUM_Y, r.NUM_Z, r.pass.NUM_PROJECTIONS));
   std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(r.slab.first);
   const bool go = !p.OUTPUT_RECONSTRUCTION ||
                   rav_open_output(out, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y, r.slab.count > 0, status);
-  RunReport report{RunClock::now(status), {}, true};
+  RunReport report{RunClock::now(status), {}, true, header};
+  const RavProgress progress(p.OUTPUT_RECONSTRUCTION ? r.slab.count : 0, r.NUM_PASSES);
   for (std::int32_t number = 1; go && number <= r.NUM_PASSES; ++number) {
     r.pass.FIRST_SLICE = p.START_VOXEL_3 + (number - 1) * r.pass.SLICES_PER_PASS;
     r.pass.LAST_SLICE = std::min(r.pass.FIRST_SLICE + r.pass.SLICES_PER_PASS - 1, p.END_VOXEL_3);
@@ -142,6 +148,7 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
                  "  passes",
              status);
     UT_WRITE("      Inputting data and creating sinograms", status);
+    rav_progress_pass(number, r.pass.NUM_PROJECTIONS);
     RAV_CREATE_SINOGRAMS(p, r.pass, report.times, arrays.images, arrays.SINOGRAMS, status);
     if (!p.OUTPUT_RECONSTRUCTION) continue;
     UT_WRITE("INFO: Filtering projections and backprojecting", status);

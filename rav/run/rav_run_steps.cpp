@@ -4,6 +4,7 @@
 #include <string>
 
 #include "rav_drivers.h"
+#include "rav_input_output.h"
 #include "ut.h"
 
 bool rav_run_usable(const ParameterSet& parameters, bool from_sinograms, std::string_view routine,
@@ -34,6 +35,7 @@ void open_or_end(SliceFile& out, const std::string& OUTPUT_FILE, std::int32_t NU
                         ut_fmt_int(error_number, 6));
   }
   if (!keep) std::remove((name + ".info").c_str());
+  if (!keep) std::remove((name + ".mhd").c_str());
 }
 
 void print_minutes(const char* label, double seconds, int width) {
@@ -99,4 +101,7 @@ void rav_finish_run(const RunReport& report, bool info, const std::string& OUTPU
                 ut_fmt_real(percentage, 6, 2).c_str());
   }
   if (info) RAV_OUTPUT_INFO(OUTPUT_FILE, NUM_X, NUM_Y, static_cast<std::int32_t>(sums[5]), status);
+  if (info && report.header) {
+    rav_describe_volume(OUTPUT_FILE, *report.header, static_cast<std::int32_t>(sums[5]), status);
+  }
 }

@@ -9,6 +9,7 @@
 #include "rav.h"
 #include "rav_core.h"
 #include "rav_mpi.h"
+#include "rav_progress.h"
 #include "ut.h"
 #include "vu.h"
 
@@ -87,6 +88,7 @@ int RAV_VUZAV(int argc, char** argv) {
   std::int32_t status;
   ST_DEF_SYSTEM(status);
   ut_set_command_line(argc, argv);
+  rav_progress_setup(argc, argv);
 
   write_lines({" ", "                --------------", "                RAV_VUZAV V1.7",
                "                --------------", " ",

@@ -1,0 +1,243 @@
+// The TIFF image reader over libtiff. The file of the last call stays open, so that the pages of
+// a stack are found through libtiff's table of page offsets instead of a walk from the first
+// page on every call. libtiff's own messages never reach the console: its errors become the
+// reason of our warning, its warnings are dropped.
+#include "rav_in_tiff.h"
+
+#include <fcntl.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rav_image_region.h"
+#include "rav_in_zelfa.h"
+#include "rav_tiff_open.h"
+#include "ut.h"
+
+namespace {
+
+constexpr std::string_view kRoutine = "Subroutine RAV_IN_TIFF V0.1 ";
+// The largest strip or tile the reader decodes at once: a damaged header cannot ask for more.
+constexpr std::int64_t kMaxBlockBytes = std::int64_t{1} << 30;
+
+// The open file and what is known of it.
+struct OpenTiff {
+  TIFF* tif = nullptr;
+  std::string name;
+  RavFileSignature signature;
+  std::uint32_t width_0 = 0, height_0 = 0;  // the size of page 0
+  std::string error;                         // libtiff's last error message
+};
+OpenTiff open_tiff;
+
+// The two lines of a TIFF file that cannot be input.
+void tiff_warning(const std::string& reason, std::int32_t& status) {
+  UT_WRITE("WARNING: This TIFF image cannot be input:", status);
+  UT_WRITE("         " + reason, status);
+}
+
+// The open file of NAME, opened when another (or no) file is open. False when it cannot be
+// opened (STATUS 1000) or is not a TIFF file (with a warning, RETSTAT unusable).
+bool open_file(const std::string& name, std::int32_t& retstat, std::int32_t& status) {
+  RavFileSignature signature;
+  const bool exists = rav_file_signature(name.c_str(), signature);
+  if (exists && open_tiff.tif != nullptr && open_tiff.name == name &&
+      open_tiff.signature == signature) {
+    return true;
+  }
+  rav_tiff_close();
+  const int descriptor = exists ? ::open(name.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  if (descriptor < 0) {
+    ST_SAVE(kRoutine);
+    status = 1000;
+    retstat = 3;
+    return false;
+  }
+  open_tiff.error.clear();
+  TIFF* tif = rav_tiff_open(descriptor, name, "r", open_tiff.error);
+  if (tif == nullptr) {
+    ::close(descriptor);
+    tiff_warning("not a TIFF file" + (open_tiff.error.empty() ? "" : " (" + open_tiff.error + ")"),
+                 status);
+    retstat = RAV_IN_ZELFA_UNUSABLE;
+    return false;
+  }
+  open_tiff.tif = tif;
+  open_tiff.name = name;
+  open_tiff.signature = signature;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &open_tiff.width_0);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &open_tiff.height_0);
+  return true;
+}
+
+// The layout of the page in hand.
+struct Page {
+  std::uint32_t width = 0, height = 0;
+  RavSampleType type = RavSampleType::UINT8;
+  std::size_t sample_bytes = 1;
+  bool tiled = false;
+  std::uint32_t block_width = 0, block_height = 0;  // of a tile, or the image width and the
+                                                    // rows of a strip
+  std::int64_t block_bytes = 0;
+};
+
+// The layout of the current page, or the reason it cannot be input.
+std::string describe_page(TIFF* tif, Page& page) {
+  std::uint16_t bits = 1, samples = 1, format = SAMPLEFORMAT_UINT, compression = COMPRESSION_NONE;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &page.width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &page.height);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  if (samples != 1) {
+    return std::to_string(samples) + " samples per pixel (only grey-level images can be input)";
+  }
+  if (!rav_sample_type(format, bits, page.type)) {
+    return std::to_string(bits) + "-bit samples of sample format " + std::to_string(format) +
+           " are not a pixel type that can be input";
+  }
+  if (TIFFIsCODECConfigured(compression) == 0) {
+    return "compression " + std::to_string(compression) + " cannot be decoded here";
+  }
+  page.sample_bytes = rav_sample_bytes(page.type);
+  page.tiled = TIFFIsTiled(tif) != 0;
+  if (page.tiled) {
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &page.block_width);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &page.block_height);
+  } else {
+    std::uint32_t rows = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows);
+    page.block_width = page.width;
+    page.block_height = std::min(rows, page.height);
+  }
+  page.block_bytes = std::int64_t{page.block_width} * page.block_height *
+                     static_cast<std::int64_t>(page.sample_bytes);
+  if (page.width == 0 || page.height == 0 || page.block_width == 0 || page.block_height == 0) {
+    return "the image or its strips or tiles have no pixels";
+  }
+  if (page.block_bytes > kMaxBlockBytes) return "its strips or tiles are too large";
+  return "";
+}
+
+// Goes to PAGE and describes it; RETSTAT unusable with a warning when that fails.
+bool go_to_page(std::int64_t page_number, bool stack, Page& page, std::int32_t& retstat,
+                std::int32_t& status) {
+  TIFF* tif = open_tiff.tif;
+  std::string reason;
+  if (page_number < 0 || page_number >= std::int64_t{UINT32_MAX} ||
+      TIFFSetDirectory(tif, static_cast<tdir_t>(page_number)) == 0) {
+    reason = "page " + std::to_string(page_number) + " is not in the file";
+  } else {
+    reason = describe_page(tif, page);
+  }
+  if (reason.empty() && stack && (page.width != open_tiff.width_0 || page.height != open_tiff.height_0)) {
+    reason = "page " + std::to_string(page_number) + " is " + std::to_string(page.width) + " x " +
+             std::to_string(page.height) + " pixels, page 0 is " +
+             std::to_string(open_tiff.width_0) + " x " + std::to_string(open_tiff.height_0);
+  }
+  if (reason.empty()) return true;
+  tiff_warning(reason, status);
+  retstat = RAV_IN_ZELFA_UNUSABLE;
+  return false;
+}
+
+// The region of the image to read, 0-based and inclusive.
+struct Window {
+  std::int64_t x0, y0, x1, y1;
+  std::int32_t xmaxdat;
+};
+
+// Reads the blocks (strips or tiles) that cover WINDOW and stores their pixels in DATA. False
+// when a block cannot be decoded.
+bool read_blocks(const Page& page, const Window& w, std::span<float> data) {
+  TIFF* tif = open_tiff.tif;
+  const std::unique_ptr<unsigned char[]> block(
+      new unsigned char[static_cast<std::size_t>(page.block_bytes)]);
+  std::vector<float> row(page.block_width);
+  for (std::int64_t by = w.y0 / page.block_height; by <= w.y1 / page.block_height; ++by) {
+    const std::int64_t x_first = page.tiled ? w.x0 / page.block_width : 0;
+    const std::int64_t x_last = page.tiled ? w.x1 / page.block_width : 0;
+    for (std::int64_t bx = x_first; bx <= x_last; ++bx) {
+      const std::int64_t left = bx * page.block_width, top = by * page.block_height;
+      const tmsize_t got =
+          page.tiled ? TIFFReadEncodedTile(tif,
+                                           TIFFComputeTile(tif, static_cast<std::uint32_t>(left),
+                                                           static_cast<std::uint32_t>(top), 0, 0),
+                                           block.get(), page.block_bytes)
+                     : TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(by), block.get(),
+                                            page.block_bytes);
+      // The rows of the block inside the window; a strip at the end of the image holds fewer.
+      const std::int64_t y_from = std::max(w.y0, top);
+      const std::int64_t y_to = std::min({w.y1, top + page.block_height - 1,
+                                          std::int64_t{page.height} - 1});
+      const std::int64_t x_from = std::max(w.x0, left);
+      const std::int64_t x_to = std::min(w.x1, left + page.block_width - 1);
+      const std::int64_t row_bytes = std::int64_t{page.block_width} *
+                                     static_cast<std::int64_t>(page.sample_bytes);
+      if (got < 0 || got < ((y_to - top) * row_bytes) + (x_to - left + 1) *
+                               static_cast<std::int64_t>(page.sample_bytes)) {
+        return false;
+      }
+      for (std::int64_t y = y_from; y <= y_to; ++y) {
+        const unsigned char* source = block.get() + (y - top) * row_bytes +
+                                      (x_from - left) * static_cast<std::int64_t>(page.sample_bytes);
+        float* target = data.data() + (y - w.y0) * w.xmaxdat + (x_from - w.x0);
+        rav_convert_samples(source, page.type, static_cast<std::size_t>(x_to - x_from + 1), target);
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void rav_tiff_close() {
+  if (open_tiff.tif != nullptr) TIFFClose(open_tiff.tif);
+  open_tiff = OpenTiff{};
+}
+
+std::int64_t rav_tiff_pages(std::string_view file_name, std::int32_t& retstat,
+                            std::int32_t& status) {
+  if (st_bad(status, kRoutine)) return 0;
+  retstat = 0;
+  if (!open_file(std::string(file_name), retstat, status)) return 0;
+  return TIFFNumberOfDirectories(open_tiff.tif);
+}
+
+void RAV_IN_TIFF(std::string_view file_name, std::int64_t page_number, bool stack,
+                 std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstrelm,
+                 std::int32_t ystrelm, std::int32_t xendelm, std::int32_t yendelm,
+                 std::int32_t& retstat, std::int32_t& xnumdat, std::int32_t& ynumdat,
+                 std::span<float> data, std::int32_t& status) {
+  if (st_bad(status, kRoutine)) return;
+  if (rav_region_refused(kRoutine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
+                         data.size(), status)) {
+    return;
+  }
+  retstat = 0;
+  Page page;
+  if (!open_file(std::string(file_name), retstat, status)) return;
+  if (!go_to_page(page_number, stack, page, retstat, status)) return;
+  if (xendelm > static_cast<std::int64_t>(page.width) ||
+      yendelm > static_cast<std::int64_t>(page.height)) {
+    retstat = RAV_IN_ZELFA_BEYOND_IMAGE;
+    return;
+  }
+  open_tiff.error.clear();
+  if (!read_blocks(page, {xstrelm - 1, ystrelm - 1, xendelm - 1, yendelm - 1, xmaxdat}, data)) {
+    tiff_warning("the pixel data cannot be read" +
+                     (open_tiff.error.empty() ? "" : " (" + open_tiff.error + ")"),
+                 status);
+    retstat = RAV_IN_ZELFA_SHORT_DATA;
+    return;
+  }
+  xnumdat = xendelm - xstrelm + 1;
+  ynumdat = yendelm - ystrelm + 1;
+}
