@@ -1,4 +1,6 @@
 // The format and geometry of the volume a run writes.
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "rav_input_output.h"
@@ -7,6 +9,14 @@
 namespace {
 
 constexpr double kDegree = 0.017453292;  // the parameter file's degrees to radians
+
+// VALUE, which comes from single-precision parameters, to the 7 digits they hold: 6.5
+// micrometres give 0.0065 mm, not 0.006499999834.
+double significant(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.7g", value);
+  return std::strtod(text, nullptr);
+}
 
 }  // namespace
 
@@ -27,15 +37,16 @@ RavVolumeGeometry rav_volume_geometry(const ParameterSet& p, bool from_sinograms
   const double between = g.millimetres ? row * 1000.0 : 1.0;
   const std::int32_t first_slice = from_sinograms ? p.NUM_FIRST_IMAGE : p.START_VOXEL_3;
   const std::int32_t slice_step = from_sinograms ? p.FILE_INTERVAL : 1;
-  g.spacing = {in_plane, in_plane, between * slice_step};
+  g.spacing = {significant(in_plane), significant(in_plane), significant(between * slice_step)};
   // Pixel (i, r) of a slice has its centre at (i - 0.5, r - 0.5) pixels from the detector's
   // edge, and so has slice s along the axis.
-  g.origin = {(p.START_VOXEL_1 - 0.5) * in_plane, (p.START_VOXEL_2 - 0.5) * in_plane,
-              (first_slice - 0.5) * between};
+  g.origin = {significant((p.START_VOXEL_1 - 0.5) * in_plane),
+              significant((p.START_VOXEL_2 - 0.5) * in_plane),
+              significant((first_slice - 0.5) * between)};
   g.start_voxel = {p.START_VOXEL_1, p.START_VOXEL_2, first_slice};
   g.rotation_axis_position = p.ROTATION_AXIS_POSITION;
-  g.angle_offset_degrees = static_cast<float>(p.ANGLE_OFFSET / kDegree);
-  g.angle_step_degrees = static_cast<float>(p.ANGLE_BETWEEN_PROJECTIONS / kDegree);
+  g.angle_offset_degrees = static_cast<float>(significant(p.ANGLE_OFFSET / kDegree));
+  g.angle_step_degrees = static_cast<float>(significant(p.ANGLE_BETWEEN_PROJECTIONS / kDegree));
   g.num_projections = from_sinograms ? p.NUM_IMAGE_2 : NUM_PROJECTIONS;
   return g;
 }

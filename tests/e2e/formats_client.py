@@ -9,6 +9,8 @@ volume.
   formats_client.py modules MODULE...            exit 3 when a module is missing
   formats_client.py tiff SCAN [--stack NAME] [--tiled] [--compress] [--short-page N]
   formats_client.py hdf5 SCAN NAME [--chunked] [--no-theta] [--theta-step DEG] [--drop N...]
+  formats_client.py stack OUT FILE...            keyword-header images as one TIFF stack (.tif)
+                                                 or HDF5 dataset /images (.h5)
   formats_client.py read-tiff FILE RAW           the pages one after another as raw floats
   formats_client.py read-hdf5 FILE RAW           /volume as raw floats; prints its attributes
   formats_client.py read-mhd FILE RAW            through vtkMetaImageReader; prints the header
@@ -89,6 +91,19 @@ def write_hdf5(args):
             f.create_dataset("/exchange/theta", data=theta[keep].astype(np.float32))
 
 
+def write_stack(args):
+    images = np.stack([read_zlf(name) for name in args.files])
+    if args.out.endswith(".h5"):
+        import h5py
+        with h5py.File(args.out, "w") as f:
+            f.create_dataset("/images", data=images)
+    else:
+        import tifffile
+        with tifffile.TiffWriter(args.out) as tif:
+            for image in images:
+                tif.write(image, contiguous=False)
+
+
 def read_tiff(args):
     import tifffile
     with tifffile.TiffFile(args.file) as tif:
@@ -102,8 +117,7 @@ def read_hdf5(args):
     import h5py
     with h5py.File(args.file, "r") as f:
         volume = f["/volume"]
-        attributes = {key: (value.tolist() if hasattr(value, "tolist") else
-                            value.decode() if isinstance(value, bytes) else value)
+        attributes = {key: (value.decode() if isinstance(value, bytes) else value.tolist())
                       for key, value in volume.attrs.items()}
         print(json.dumps({"shape": list(volume.shape), "dtype": str(volume.dtype),
                           "attributes": attributes}))
@@ -142,6 +156,9 @@ def main():
     hdf5.add_argument("--no-theta", action="store_true")
     hdf5.add_argument("--theta-step", type=float, default=0.0)
     hdf5.add_argument("--drop", type=int, nargs="*", default=[])
+    stack = commands.add_parser("stack")
+    stack.add_argument("out")
+    stack.add_argument("files", nargs="+")
     for name in ("read-tiff", "read-hdf5", "read-mhd"):
         reader = commands.add_parser(name)
         reader.add_argument("file")
@@ -158,7 +175,7 @@ def main():
             print("missing Python modules: " + " ".join(missing))
             return 3
         return 0
-    {"tiff": write_tiff, "hdf5": write_hdf5, "read-tiff": read_tiff, "read-hdf5": read_hdf5,
+    {"tiff": write_tiff, "hdf5": write_hdf5, "stack": write_stack, "read-tiff": read_tiff, "read-hdf5": read_hdf5,
      "read-mhd": read_mhd}[args.command](args)
     return 0
 
