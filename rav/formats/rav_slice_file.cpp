@@ -20,7 +20,8 @@ bool SliceFile::open(const std::string& name, std::int64_t record_bytes, int& er
   record_bytes_ = record_bytes;
   if (writer_) {
     error_number = keep ? EINVAL : writer_->create(name, geometry_);
-    return error_number == 0;
+    writer_open_ = error_number == 0;
+    return writer_open_;
   }
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (keep ? 0 : O_TRUNC);
   descriptor_ = ::open(name.c_str(), flags, 0666);
@@ -58,7 +59,10 @@ std::string SliceFile::write(std::int32_t record, std::span<const float> slice) 
 }
 
 std::string SliceFile::close() {
-  if (writer_) return writer_->finish();
+  if (writer_) {
+    writer_open_ = false;
+    return writer_->finish();
+  }
   if (descriptor_ < 0) return "";
   const int descriptor = descriptor_;
   descriptor_ = -1;
@@ -70,6 +74,7 @@ std::string SliceFile::close() {
 
 void SliceFile::use_format(RavVolumeFormat format, const RavVolumeGeometry& geometry) {
   geometry_ = geometry;
+  writer_open_ = false;
   if (format == RavVolumeFormat::TIFF) {
     writer_ = rav_tiff_volume_writer();
   } else if (format == RavVolumeFormat::HDF5) {
@@ -81,6 +86,7 @@ void SliceFile::use_format(RavVolumeFormat format, const RavVolumeGeometry& geom
 
 void SliceFile::abandon() {
   if (writer_) {
+    writer_open_ = false;
     writer_->abandon();
     return;
   }

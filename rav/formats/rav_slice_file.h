@@ -25,7 +25,7 @@ class SliceFile {
   // system's error number in ERROR_NUMBER.
   bool open(const std::string& name, std::int64_t record_bytes, int& error_number,
             bool keep = false);
-  bool is_open() const { return descriptor_ >= 0; }
+  bool is_open() const { return descriptor_ >= 0 || writer_open_; }
   const std::string& name() const { return name_; }
 
   // Writes SLICE as record RECORD (from 1). Answers the "ERROR: " line of a failure (a record
@@ -43,6 +43,7 @@ class SliceFile {
 
  private:
   std::unique_ptr<RavVolumeWriter> writer_;  // null: the raw records
+  bool writer_open_ = false;
   RavVolumeGeometry geometry_;
   int descriptor_ = -1;
   std::string name_;
