@@ -59,6 +59,19 @@ bool rav_region_refused(std::string_view routine, std::int32_t xmaxdat, std::int
   return true;
 }
 
+bool rav_region_entry(std::string_view routine, std::int32_t xmaxdat, std::int32_t ymaxdat,
+                      std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
+                      std::int32_t yendelm, std::size_t data_size, std::int32_t& retstat,
+                      std::int32_t& status) {
+  if (st_bad(status, routine)) return false;
+  if (rav_region_refused(routine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
+                         data_size, status)) {
+    return false;
+  }
+  retstat = 0;
+  return true;
+}
+
 bool rav_sample_type(int kind, int bits, RavSampleType& type) {
   struct Entry {
     int kind, bits;

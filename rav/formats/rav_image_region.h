@@ -15,6 +15,13 @@ bool rav_region_refused(std::string_view routine, std::int32_t xmaxdat, std::int
                         std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
                         std::int32_t yendelm, std::size_t data_size, std::int32_t& status);
 
+// The entry of a region reader: false when STATUS is bad on entry (ROUTINE recorded) or the
+// arguments are refused as above; otherwise RETSTAT 0 and true.
+bool rav_region_entry(std::string_view routine, std::int32_t xmaxdat, std::int32_t ymaxdat,
+                      std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
+                      std::int32_t yendelm, std::size_t data_size, std::int32_t& retstat,
+                      std::int32_t& status);
+
 // Sample types of the pixels of TIFF and HDF5 images.
 enum class RavSampleType { UINT8, INT8, UINT16, INT16, UINT32, INT32, FLOAT32, FLOAT64 };
 

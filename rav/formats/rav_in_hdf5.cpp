@@ -16,7 +16,9 @@ namespace {
 
 constexpr std::string_view kRoutine = "Subroutine RAV_IN_HDF5 V0.1 ";
 // A 1-D dataset of more values than this is not a list of angles.
-constexpr hsize_t kMaxValues = hsize_t{1} << 26;
+constexpr hsize_t kMaxValues = hsize_t{1} << 24;
+// The largest chunk the library may decode for a read: a damaged file cannot ask for more.
+constexpr hsize_t kMaxChunkBytes = hsize_t{1} << 30;
 
 // The open file and dataset and the dataset's shape: IMAGES x ROWS x COLUMNS.
 struct OpenHdf5 {
@@ -56,13 +58,35 @@ void hdf5_warning(const std::string& reason, std::int32_t& status) {
   UT_WRITE("         " + reason, status);
 }
 
+// The bytes of one chunk of a chunked DATASET of values of TYPE_SIZE bytes (0 when it is not
+// chunked).
+hsize_t chunk_bytes(hid_t dataset, std::size_t type_size) {
+  const hid_t plist = H5Dget_create_plist(dataset);
+  hsize_t bytes = 0;
+  if (plist >= 0 && H5Pget_layout(plist) == H5D_CHUNKED) {
+    std::array<hsize_t, 32> dims{};
+    const int rank = H5Pget_chunk(plist, static_cast<int>(dims.size()), dims.data());
+    bytes = rank > 0 ? type_size : 0;
+    for (int k = 0; k < rank && k < static_cast<int>(dims.size()); ++k) {
+      const hsize_t d = dims[static_cast<std::size_t>(k)];
+      bytes = d != 0 && bytes > kMaxChunkBytes / d ? kMaxChunkBytes + 1 : bytes * d;
+    }
+  }
+  if (plist >= 0) H5Pclose(plist);
+  return bytes;
+}
+
 // The shape of DATASET as images, rows and columns; the reason it cannot be input otherwise.
 std::string dataset_shape(hid_t dataset, OpenHdf5& open) {
   const hid_t type = H5Dget_type(dataset);
   const H5T_class_t type_class = type >= 0 ? H5Tget_class(type) : H5T_NO_CLASS;
+  const std::size_t type_size = type >= 0 ? H5Tget_size(type) : 0;
   if (type >= 0) H5Tclose(type);
   if (type_class != H5T_INTEGER && type_class != H5T_FLOAT) {
     return "dataset " + open.dataset_name + " does not hold numbers";
+  }
+  if (chunk_bytes(dataset, type_size) > kMaxChunkBytes) {
+    return "the chunks of dataset " + open.dataset_name + " are too large";
   }
   const hid_t space = H5Dget_space(dataset);
   std::array<hsize_t, 3> dims{};
@@ -170,12 +194,10 @@ void RAV_IN_HDF5(std::string_view file_name, std::string_view dataset, std::int6
                  std::int32_t ystrelm, std::int32_t xendelm, std::int32_t yendelm,
                  std::int32_t& retstat, std::int32_t& xnumdat, std::int32_t& ynumdat,
                  std::span<float> data, std::int32_t& status) {
-  if (st_bad(status, kRoutine)) return;
-  if (rav_region_refused(kRoutine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
-                         data.size(), status)) {
+  if (!rav_region_entry(kRoutine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
+                        data.size(), retstat, status)) {
     return;
   }
-  retstat = 0;
   if (!open_dataset(std::string(file_name), std::string(dataset), retstat, status)) return;
   if (index < 0 || index >= open_hdf5.images) {
     hdf5_warning("image " + std::to_string(index) + " is not in dataset " +

@@ -13,6 +13,9 @@
 namespace {
 
 constexpr std::string_view kRoutine = "Subroutine RAV_IN_IMAGE V0.1 ";
+// The most images whose mean is taken: more flat fields or backgrounds than any scan takes, and
+// a bound on the work a damaged file's size can ask for.
+constexpr std::int64_t kMaxAveraged = 4096;
 
 // One image of SOURCE: image INDEX of a stack, or the file's own image.
 void read_one(const RavImageSource& source, std::int64_t index, std::int32_t xmaxdat,
@@ -104,8 +107,10 @@ void RAV_IN_IMAGE(const RavImageSource& source, std::int32_t xmaxdat, std::int32
   }
   const std::int64_t count = image_count(source, retstat, status);
   if (retstat != 0 || status != ST_OK) return;
-  if (count < 1) {
-    UT_WRITE("WARNING: " + source.display() + " holds no image", status);
+  if (count < 1 || count > kMaxAveraged) {
+    UT_WRITE("WARNING: " + source.display() + " holds " + std::to_string(count) +
+                 " images, not 1 to " + std::to_string(kMaxAveraged) + " to take the mean of",
+             status);
     retstat = RAV_IN_ZELFA_UNUSABLE;
     return;
   }

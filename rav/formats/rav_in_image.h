@@ -32,8 +32,8 @@ struct RavImageSource {
 };
 
 // Reads the region of SOURCE's image with the contract of RAV_IN_ZELFA (see rav_in_zelfa.h,
-// rav_in_tiff.h, rav_in_hdf5.h). The mean of several images is taken in double precision and
-// rounded once; its region must lie inside every one of them.
+// rav_in_tiff.h, rav_in_hdf5.h). The mean of several images (at most 4096) is taken in double
+// precision and rounded once; its region must lie inside every one of them.
 void RAV_IN_IMAGE(const RavImageSource& source, std::int32_t xmaxdat, std::int32_t ymaxdat,
                   std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
                   std::int32_t yendelm, std::int32_t& retstat, std::int32_t& xnumdat,

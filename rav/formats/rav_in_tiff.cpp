@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "rav_image_region.h"
 #include "rav_in_zelfa.h"
@@ -160,7 +159,6 @@ bool read_blocks(const Page& page, const Window& w, std::span<float> data) {
   TIFF* tif = open_tiff.tif;
   const std::unique_ptr<unsigned char[]> block(
       new unsigned char[static_cast<std::size_t>(page.block_bytes)]);
-  std::vector<float> row(page.block_width);
   for (std::int64_t by = w.y0 / page.block_height; by <= w.y1 / page.block_height; ++by) {
     const std::int64_t x_first = page.tiled ? w.x0 / page.block_width : 0;
     const std::int64_t x_last = page.tiled ? w.x1 / page.block_width : 0;
@@ -216,12 +214,10 @@ void RAV_IN_TIFF(std::string_view file_name, std::int64_t page_number, bool stac
                  std::int32_t ystrelm, std::int32_t xendelm, std::int32_t yendelm,
                  std::int32_t& retstat, std::int32_t& xnumdat, std::int32_t& ynumdat,
                  std::span<float> data, std::int32_t& status) {
-  if (st_bad(status, kRoutine)) return;
-  if (rav_region_refused(kRoutine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
-                         data.size(), status)) {
+  if (!rav_region_entry(kRoutine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
+                        data.size(), retstat, status)) {
     return;
   }
-  retstat = 0;
   Page page;
   if (!open_file(std::string(file_name), retstat, status)) return;
   if (!go_to_page(page_number, stack, page, retstat, status)) return;

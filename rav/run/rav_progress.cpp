@@ -50,10 +50,10 @@ std::string compose(Clock::time_point now) {
     line += " | projections " + std::to_string(progress.read) + "/" +
             std::to_string(progress.projections);
   }
-  const double percent =
-      progress.total > 0 ? 100.0 * static_cast<double>(progress.done) / progress.total : 100.0;
+  if (progress.total <= 0) return line + " | " + clock_text(elapsed) + " so far";  // no slices
   char numbers[64];
-  std::snprintf(numbers, sizeof numbers, " (%.0f%%)", percent);
+  std::snprintf(numbers, sizeof numbers, " (%.0f%%)",
+                100.0 * static_cast<double>(progress.done) / static_cast<double>(progress.total));
   line += " | slices " + std::to_string(progress.done) + "/" + std::to_string(progress.total) +
           numbers;
   if (progress.done > 0 && elapsed > 0.0) {
