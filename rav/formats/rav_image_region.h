@@ -42,5 +42,5 @@ struct RavFileSignature {
   std::int64_t size = 0, modified_ns = 0;
   bool operator==(const RavFileSignature&) const = default;
 };
-// The signature of FILE_NAME when it exists and can be opened for reading; otherwise false.
+// The signature of FILE_NAME when it exists and is not a directory; otherwise false.
 bool rav_file_signature(const char* file_name, RavFileSignature& signature);

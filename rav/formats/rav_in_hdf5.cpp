@@ -4,6 +4,7 @@
 #include "rav_in_hdf5.h"
 
 #include <hdf5.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -116,7 +117,7 @@ bool open_dataset(const std::string& name, const std::string& dataset_name,
     return true;
   }
   rav_hdf5_close();
-  if (!exists) {
+  if (!exists || ::access(name.c_str(), R_OK) != 0) {
     ST_SAVE(kRoutine);
     status = 1000;
     retstat = 3;

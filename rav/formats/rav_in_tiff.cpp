@@ -1,6 +1,7 @@
 // The TIFF image reader over libtiff. The file of the last call stays open, so that the pages of
 // a stack are found through libtiff's table of page offsets instead of a walk from the first
-// page on every call. libtiff's own messages never reach the console: its errors become the
+// page on every call. Files are read with pread, not mapped: mapping and unmapping a file per
+// projection costs more than reading the few rows of a pass. libtiff's own messages never reach the console: its errors become the
 // reason of our warning, its warnings are dropped.
 #include "rav_in_tiff.h"
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "rav_image_region.h"
 #include "rav_in_zelfa.h"
@@ -28,10 +30,12 @@ constexpr std::int64_t kMaxBlockBytes = std::int64_t{1} << 30;
 // The open file and what is known of it.
 struct OpenTiff {
   TIFF* tif = nullptr;
+  RavTiffFile file;
   std::string name;
   RavFileSignature signature;
   std::uint32_t width_0 = 0, height_0 = 0;  // the size of page 0
-  std::string error;                         // libtiff's last error message
+  std::int64_t page = 0;                     // the page in hand
+  std::vector<std::uint64_t> offsets;        // the directory offsets of pages 0, 1, ... so far
 };
 OpenTiff open_tiff;
 
@@ -51,25 +55,25 @@ bool open_file(const std::string& name, std::int32_t& retstat, std::int32_t& sta
     return true;
   }
   rav_tiff_close();
-  const int descriptor = exists ? ::open(name.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-  if (descriptor < 0) {
+  open_tiff.file.descriptor = exists ? ::open(name.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  if (open_tiff.file.descriptor < 0) {
     ST_SAVE(kRoutine);
     status = 1000;
     retstat = 3;
     return false;
   }
-  open_tiff.error.clear();
-  TIFF* tif = rav_tiff_open(descriptor, name, "r", open_tiff.error);
+  TIFF* tif = rav_tiff_open(open_tiff.file, name, "r");
   if (tif == nullptr) {
-    ::close(descriptor);
-    tiff_warning("not a TIFF file" + (open_tiff.error.empty() ? "" : " (" + open_tiff.error + ")"),
-                 status);
+    const std::string error = open_tiff.file.error;
+    rav_tiff_close();
+    tiff_warning("not a TIFF file" + (error.empty() ? "" : " (" + error + ")"), status);
     retstat = RAV_IN_ZELFA_UNUSABLE;
     return false;
   }
   open_tiff.tif = tif;
   open_tiff.name = name;
   open_tiff.signature = signature;
+  open_tiff.offsets.assign(1, TIFFCurrentDirOffset(tif));
   TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &open_tiff.width_0);
   TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &open_tiff.height_0);
   return true;
@@ -125,13 +129,35 @@ std::string describe_page(TIFF* tif, Page& page) {
   return "";
 }
 
+// Makes PAGE the page in hand. A page seen before is found by its offset; the others by reading
+// on along the chain of directories from the last page seen, so that the pages of a stack read
+// in order cost one directory each (TIFFSetDirectory would walk the chain from page 0 every
+// time).
+bool seek_page(std::int64_t page) {
+  OpenTiff& t = open_tiff;
+  if (page == t.page) return true;
+  const std::int64_t known = t.page;
+  t.page = -1;  // until libtiff has read the directory
+  // From the page itself when its offset is known, otherwise from the last page seen.
+  const std::int64_t from = std::min<std::int64_t>(page, std::ssize(t.offsets) - 1);
+  if (from != known &&
+      TIFFSetSubDirectory(t.tif, t.offsets[static_cast<std::size_t>(from)]) == 0) {
+    return false;
+  }
+  for (std::int64_t at = from; at < page; ++at) {
+    if (TIFFReadDirectory(t.tif) == 0) return false;
+    t.offsets.push_back(TIFFCurrentDirOffset(t.tif));
+  }
+  t.page = page;
+  return true;
+}
+
 // Goes to PAGE and describes it; RETSTAT unusable with a warning when that fails.
 bool go_to_page(std::int64_t page_number, bool stack, Page& page, std::int32_t& retstat,
                 std::int32_t& status) {
   TIFF* tif = open_tiff.tif;
   std::string reason;
-  if (page_number < 0 || page_number >= std::int64_t{UINT32_MAX} ||
-      TIFFSetDirectory(tif, static_cast<tdir_t>(page_number)) == 0) {
+  if (page_number < 0 || page_number >= std::int64_t{UINT32_MAX} || !seek_page(page_number)) {
     reason = "page " + std::to_string(page_number) + " is not in the file";
   } else {
     reason = describe_page(tif, page);
@@ -198,6 +224,7 @@ bool read_blocks(const Page& page, const Window& w, std::span<float> data) {
 
 void rav_tiff_close() {
   if (open_tiff.tif != nullptr) TIFFClose(open_tiff.tif);
+  if (open_tiff.file.descriptor >= 0) ::close(open_tiff.file.descriptor);
   open_tiff = OpenTiff{};
 }
 
@@ -206,7 +233,7 @@ std::int64_t rav_tiff_pages(std::string_view file_name, std::int32_t& retstat,
   if (st_bad(status, kRoutine)) return 0;
   retstat = 0;
   if (!open_file(std::string(file_name), retstat, status)) return 0;
-  return TIFFNumberOfDirectories(open_tiff.tif);
+  return TIFFNumberOfDirectories(open_tiff.tif);  // leaves the page in hand as it was
 }
 
 void RAV_IN_TIFF(std::string_view file_name, std::int64_t page_number, bool stack,
@@ -226,10 +253,10 @@ void RAV_IN_TIFF(std::string_view file_name, std::int64_t page_number, bool stac
     retstat = RAV_IN_ZELFA_BEYOND_IMAGE;
     return;
   }
-  open_tiff.error.clear();
+  open_tiff.file.error.clear();
   if (!read_blocks(page, {xstrelm - 1, ystrelm - 1, xendelm - 1, yendelm - 1, xmaxdat}, data)) {
     tiff_warning("the pixel data cannot be read" +
-                     (open_tiff.error.empty() ? "" : " (" + open_tiff.error + ")"),
+                     (open_tiff.file.error.empty() ? "" : " (" + open_tiff.file.error + ")"),
                  status);
     retstat = RAV_IN_ZELFA_SHORT_DATA;
     return;

@@ -24,9 +24,9 @@ class TiffVolumeWriter final : public RavVolumeWriter {
     path_ = path;
     geometry_ = geometry;
     pages_ = 0;
-    descriptor_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (descriptor_ < 0) return errno != 0 ? errno : EIO;
-    tif_ = rav_tiff_open(descriptor_, path, "w8", error_);
+    file_.descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file_.descriptor < 0) return errno != 0 ? errno : EIO;
+    tif_ = rav_tiff_open(file_, path, "w8");
     if (tif_ == nullptr) {
       close_file();
       return EIO;
@@ -46,9 +46,9 @@ class TiffVolumeWriter final : public RavVolumeWriter {
     for (std::uint32_t row = 0; row < height; ++row) {
       // libtiff takes a non-const buffer but does not change uncompressed rows.
       auto* data = const_cast<float*>(slice.data() + std::size_t{row} * width);
-      if (TIFFWriteScanline(tif_, data, row, 0) < 0) return failure(record, error_);
+      if (TIFFWriteScanline(tif_, data, row, 0) < 0) return failure(record, file_.error);
     }
-    if (TIFFWriteDirectory(tif_) == 0) return failure(record, error_);
+    if (TIFFWriteDirectory(tif_) == 0) return failure(record, file_.error);
     ++pages_;
     return "";
   }
@@ -56,14 +56,14 @@ class TiffVolumeWriter final : public RavVolumeWriter {
   std::string finish() override {
     if (tif_ == nullptr) return "";
     const bool flushed = TIFFFlush(tif_) != 0;
-    TIFFCleanup(tif_);  // frees libtiff's state; the descriptor is ours to close
+    TIFFClose(tif_);  // frees libtiff's state; the descriptor is ours to close
     tif_ = nullptr;
-    const int descriptor = descriptor_;
-    descriptor_ = -1;
+    const int descriptor = file_.descriptor;
+    file_.descriptor = -1;
     const bool closed = ::close(descriptor) == 0 || errno == EINTR;
     if (flushed && closed) return "";
     return "ERROR: Problem closing output file " + path_ + ": " +
-           (flushed ? std::string(std::strerror(errno)) : error_);
+           (flushed ? std::string(std::strerror(errno)) : file_.error);
   }
 
   void abandon() override {
@@ -97,13 +97,13 @@ class TiffVolumeWriter final : public RavVolumeWriter {
   void close_file() {
     if (tif_ != nullptr) TIFFCleanup(tif_);
     tif_ = nullptr;
-    if (descriptor_ >= 0) ::close(descriptor_);
-    descriptor_ = -1;
+    if (file_.descriptor >= 0) ::close(file_.descriptor);
+    file_.descriptor = -1;
   }
 
   TIFF* tif_ = nullptr;
-  int descriptor_ = -1;
-  std::string path_, error_;
+  RavTiffFile file_;
+  std::string path_;
   RavVolumeGeometry geometry_;
   std::int32_t pages_ = 0;
 };
