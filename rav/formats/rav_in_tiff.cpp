@@ -1,7 +1,8 @@
 // The TIFF image reader over libtiff. The file of the last call stays open, so that the pages of
-// a stack are found through libtiff's table of page offsets instead of a walk from the first
-// page on every call. Files are read with pread, not mapped: mapping and unmapping a file per
-// projection costs more than reading the few rows of a pass. libtiff's own messages never reach the console: its errors become the
+// a stack are found by their offsets instead of a walk from the first page on every call. Files
+// are read with pread, not mapped: mapping and unmapping a file per projection costs more than
+// reading the few rows of a pass. A plain page (rav_tiff_plain.h) that libtiff has read once is
+// read again without it. libtiff's own messages never reach the console: its errors become the
 // reason of our warning, its warnings are dropped.
 #include "rav_in_tiff.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "rav_image_region.h"
 #include "rav_in_zelfa.h"
 #include "rav_tiff_open.h"
+#include "rav_tiff_plain.h"
 #include "ut.h"
 
 namespace {
@@ -38,6 +41,15 @@ struct OpenTiff {
   std::vector<std::uint64_t> offsets;        // the directory offsets of pages 0, 1, ... so far
 };
 OpenTiff open_tiff;
+
+// The plain pages read so far, by file and page, with the file's signature then.
+struct PlainEntry {
+  RavFileSignature signature;
+  RavPlainTiffPage page;
+};
+std::map<std::pair<std::string, std::int64_t>, PlainEntry> plain_pages;
+// More pages than any scan has: beyond, the table starts again.
+constexpr std::size_t kMaxPlainPages = 1 << 16;
 
 // The two lines of a TIFF file that cannot be input.
 void tiff_warning(const std::string& reason, std::int32_t& status) {
@@ -220,6 +232,61 @@ bool read_blocks(const Page& page, const Window& w, std::span<float> data) {
   return true;
 }
 
+// Reads the window of a plain page seen before, through the open file's descriptor when it is
+// that file, else through one of its own. RETSTAT as RAV_IN_TIFF's.
+void read_plain(const std::string& name, const PlainEntry& entry, const Window& w,
+                std::int32_t& retstat, std::span<float> data, std::int32_t& status) {
+  const RavPlainTiffPage& page = entry.page;
+  if (w.x1 >= page.width || w.y1 >= page.height) {
+    retstat = RAV_IN_ZELFA_BEYOND_IMAGE;
+    return;
+  }
+  const bool open = open_tiff.tif != nullptr && open_tiff.name == name &&
+                    open_tiff.signature == entry.signature;
+  const int descriptor =
+      open ? open_tiff.file.descriptor : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) {
+    ST_SAVE(kRoutine);
+    status = 1000;
+    retstat = 3;
+    return;
+  }
+  const bool read = rav_read_plain_tiff(descriptor, page, w.x0, w.y0, w.x1, w.y1, w.xmaxdat, data);
+  if (!open) ::close(descriptor);
+  if (!read) {
+    tiff_warning("the pixel data cannot be read (the file ends before them)", status);
+    retstat = RAV_IN_ZELFA_SHORT_DATA;
+  }
+}
+
+// Reads the window through libtiff, and remembers the page when it is plain.
+void read_with_libtiff(const std::string& name, std::int64_t page_number, bool stack,
+                       const Window& w, std::int32_t& retstat, std::span<float> data,
+                       std::int32_t& status) {
+  Page page;
+  if (!open_file(name, retstat, status)) return;
+  if (!go_to_page(page_number, stack, page, retstat, status)) return;
+  if (w.x1 >= page.width || w.y1 >= page.height) {
+    retstat = RAV_IN_ZELFA_BEYOND_IMAGE;
+    return;
+  }
+  open_tiff.file.error.clear();
+  if (!read_blocks(page, w, data)) {
+    tiff_warning("the pixel data cannot be read" +
+                     (open_tiff.file.error.empty() ? "" : " (" + open_tiff.file.error + ")"),
+                 status);
+    retstat = RAV_IN_ZELFA_SHORT_DATA;
+    return;
+  }
+  // A page of a stack is remembered once it has passed the check of its size.
+  RavPlainTiffPage plain;
+  if ((stack || page_number == 0) &&
+      rav_plain_tiff_page(open_tiff.tif, page.width, page.height, page.type, plain)) {
+    if (plain_pages.size() >= kMaxPlainPages) plain_pages.clear();
+    plain_pages[{name, page_number}] = {open_tiff.signature, plain};
+  }
+}
+
 }  // namespace
 
 void rav_tiff_close() {
@@ -227,6 +294,8 @@ void rav_tiff_close() {
   if (open_tiff.file.descriptor >= 0) ::close(open_tiff.file.descriptor);
   open_tiff = OpenTiff{};
 }
+
+void rav_tiff_forget_pages() { plain_pages.clear(); }
 
 std::int64_t rav_tiff_pages(std::string_view file_name, std::int32_t& retstat,
                             std::int32_t& status) {
@@ -245,22 +314,17 @@ void RAV_IN_TIFF(std::string_view file_name, std::int64_t page_number, bool stac
                         data.size(), retstat, status)) {
     return;
   }
-  Page page;
-  if (!open_file(std::string(file_name), retstat, status)) return;
-  if (!go_to_page(page_number, stack, page, retstat, status)) return;
-  if (xendelm > static_cast<std::int64_t>(page.width) ||
-      yendelm > static_cast<std::int64_t>(page.height)) {
-    retstat = RAV_IN_ZELFA_BEYOND_IMAGE;
-    return;
+  const std::string name(file_name);
+  const Window window{xstrelm - 1, ystrelm - 1, xendelm - 1, yendelm - 1, xmaxdat};
+  RavFileSignature signature;
+  const auto known = plain_pages.find({name, page_number});
+  if (known != plain_pages.end() && rav_file_signature(name.c_str(), signature) &&
+      signature == known->second.signature) {
+    read_plain(name, known->second, window, retstat, data, status);
+  } else {
+    read_with_libtiff(name, page_number, stack, window, retstat, data, status);
   }
-  open_tiff.file.error.clear();
-  if (!read_blocks(page, {xstrelm - 1, ystrelm - 1, xendelm - 1, yendelm - 1, xmaxdat}, data)) {
-    tiff_warning("the pixel data cannot be read" +
-                     (open_tiff.file.error.empty() ? "" : " (" + open_tiff.file.error + ")"),
-                 status);
-    retstat = RAV_IN_ZELFA_SHORT_DATA;
-    return;
-  }
+  if (retstat != 0 || status != ST_OK) return;
   xnumdat = xendelm - xstrelm + 1;
   ynumdat = yendelm - ystrelm + 1;
 }

@@ -32,3 +32,6 @@ std::int64_t rav_tiff_pages(std::string_view file_name, std::int32_t& retstat,
 
 // Closes the file the reader keeps open.
 void rav_tiff_close();
+// Forgets the layouts of the plain pages read so far (they are otherwise kept for the run, each
+// with the signature of its file, and used while the file is unchanged).
+void rav_tiff_forget_pages();

@@ -7,6 +7,7 @@
 
 #include "fuzz_files.h"
 #include "fuzz_image_reads.h"
+#include "rav_in_tiff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path = rav_fuzz::write_scratch("input.tif", data, size);
@@ -15,5 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   rav_fuzz::read_regions({RavImageFormat::TIFF, path, "", -1, true});
   rav_close_image_files();
+  rav_tiff_forget_pages();  // the next input comes under the same name
   return 0;
 }

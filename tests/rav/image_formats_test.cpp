@@ -73,8 +73,10 @@ std::vector<unsigned char> block(const PageSpec& s, std::uint32_t left, std::uin
   }
 }
 
-void write_tiff(const std::string& path, const std::vector<PageSpec>& pages) {
-  TIFF* tif = TIFFOpen(path.c_str(), "w");
+// MODE "wb" writes the most significant byte first.
+void write_tiff(const std::string& path, const std::vector<PageSpec>& pages,
+                const char* mode = "w") {
+  TIFF* tif = TIFFOpen(path.c_str(), mode);
   ASSERT_NE(tif, nullptr);
   for (std::size_t p = 0; p < pages.size(); ++p) {
     const PageSpec& s = pages[p];
@@ -179,17 +181,24 @@ TEST_F(ImageFormats, TiffSampleTypesLayoutsAndCompressions) {
   for (PageSpec s : types) {
     for (std::uint16_t compression : {COMPRESSION_NONE, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_LZW}) {
       for (std::uint32_t tile : {0u, 16u}) {
-        s.compression = compression;
-        s.tile = tile;
-        SCOPED_TRACE(testing::Message() << s.bits << " bits, format " << s.format
-                                        << ", compression " << compression << ", tile " << tile);
-        std::string name = std::to_string(n++);
-        name += ".tif";
-        const std::string file = path(name);
-        write_tiff(file, {s});
-        // Columns 3..13 of rows 5..9 (1-based), across strip and tile borders.
-        expect_region(read(tiff(file), 12, 6, 3, 5, 13, 9), s, 0, 12, 3, 5, 13, 9);
-        expect_region(read(tiff(file), 20, 11, 1, 1, 20, 11), s, 0, 20, 1, 1, 20, 11);
+        for (const char* mode : {"w", "wb"}) {
+          s.compression = compression;
+          s.tile = tile;
+          SCOPED_TRACE(testing::Message() << s.bits << " bits, format " << s.format
+                                          << ", compression " << compression << ", tile " << tile
+                                          << ", mode " << mode);
+          std::string name = std::to_string(n++);
+          name += ".tif";
+          const std::string file = path(name);
+          write_tiff(file, {s}, mode);
+          // Columns 3..13 of rows 5..9 (1-based), across strip and tile borders; then again,
+          // from the layout remembered for uncompressed strips.
+          for (int again = 0; again < 2; ++again) {
+            expect_region(read(tiff(file), 12, 6, 3, 5, 13, 9), s, 0, 12, 3, 5, 13, 9);
+            expect_region(read(tiff(file), 20, 11, 1, 1, 20, 11), s, 0, 20, 1, 1, 20, 11);
+            rav_close_image_files();
+          }
+        }
       }
     }
   }
