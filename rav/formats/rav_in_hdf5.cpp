@@ -147,6 +147,18 @@ bool open_dataset(const std::string& name, const std::string& dataset_name,
   return false;
 }
 
+// The transfer properties of a read of VALUES values: a type-conversion buffer of their size,
+// not the library's default of a megabyte, which it would clear on every read of a few rows.
+hid_t transfer_list(std::size_t values) {
+  static hid_t list = H5Pcreate(H5P_DATASET_XFER);
+  static std::size_t size = 0;
+  const std::size_t wanted = std::max<std::size_t>(values * sizeof(double), 4096);
+  if (list >= 0 && wanted != size && H5Pset_buffer(list, wanted, nullptr, nullptr) >= 0) {
+    size = wanted;
+  }
+  return list >= 0 ? list : H5P_DEFAULT;
+}
+
 // Reads the window into DATA (rows of XMAXDAT values); false when the library cannot.
 bool read_window(std::int64_t index, std::int64_t x0, std::int64_t y0, std::int64_t columns,
                  std::int64_t rows, std::int32_t xmaxdat, std::int32_t ymaxdat,
@@ -167,8 +179,8 @@ bool read_window(std::int64_t index, std::int64_t x0, std::int64_t y0, std::int6
                           count.data() + skip, nullptr) >= 0 &&
       H5Sselect_hyperslab(memory_space, H5S_SELECT_SET, memory_start.data(), nullptr,
                           count.data() + 1, nullptr) >= 0 &&
-      H5Dread(open_hdf5.dataset, H5T_NATIVE_FLOAT, memory_space, file_space, H5P_DEFAULT,
-              data.data()) >= 0;
+      H5Dread(open_hdf5.dataset, H5T_NATIVE_FLOAT, memory_space, file_space,
+              transfer_list(static_cast<std::size_t>(rows * columns)), data.data()) >= 0;
   if (memory_space >= 0) H5Sclose(memory_space);
   if (file_space >= 0) H5Sclose(file_space);
   return ok;
