@@ -4,8 +4,9 @@
 # (DataExchange, contiguous; chunked and gzip-compressed for comparison), with the sinograms
 # assembled in several passes (each pass reads a block of rows of every projection) and no
 # reconstruction (OUTPUT_RECONSTRUCTION = NO): what is timed is reading and assembling. Prints the
-# best elapsed and processor time of REPEAT runs of each (one thread) and their ratio to the
-# keyword-header images'.
+# best elapsed and processor time of each over REPEAT rounds (one thread; the inputs take turns
+# within a round) and their ratio to the keyword-header images'. bench_readers times the readers
+# alone.
 #
 #   bench/formats_read.sh [--build DIR] [--work DIR] [--repeat N] [--bins N] [--projections N]
 #                         [--slices N] [--passes N]
@@ -78,29 +79,35 @@ par tiff_deflate_tiles "${stack[@]}" "STACK_FILE = stack_deflate.tif"
 par hdf5 "${stack[@]}" "STACK_FILE = scan.h5"
 par hdf5_gzip_chunks "${stack[@]}" "STACK_FILE = scan_gzip.h5"
 
-# Best elapsed and processor (user + system) seconds of REPEAT runs of NAME.par.
+# One run of NAME.par on one thread: "elapsed-seconds cpu-seconds" (user + system).
 timed() {
-  local name=$1 best="" best_cpu=""
-  for _ in $(seq "$repeat"); do
-    local out seconds user system cpu
-    out=$(cd "$scan" && OMP_NUM_THREADS=1 /usr/bin/time -f "%e %U %S" \
-            "$build/rav_vuzav" "$name.par" --quiet 2>&1 >/dev/null | tail -1)
-    read -r seconds user system <<< "$out"
-    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')
-    if [ -z "$best" ] || awk "BEGIN{exit !($seconds < $best)}"; then best=$seconds; fi
-    if [ -z "$best_cpu" ] || awk "BEGIN{exit !($cpu < $best_cpu)}"; then best_cpu=$cpu; fi
-  done
-  echo "$best $best_cpu"
+  local out seconds user system
+  out=$(cd "$scan" && OMP_NUM_THREADS=1 /usr/bin/time -f "%e %U %S" \
+          "$build/rav_vuzav" "$1.par" --quiet 2>&1 >/dev/null | tail -1)
+  read -r seconds user system <<< "$out"
+  echo "$seconds $(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')"
 }
+
+# The inputs take turns, REPEAT rounds, so that a busy moment of the machine falls on all of
+# them alike; each keeps its best time.
+names=(keyword tiff_files tiff_stack hdf5 tiff_deflate_tiles hdf5_gzip_chunks)
+declare -A best best_cpu
+for _ in $(seq "$repeat"); do
+  for name in "${names[@]}"; do
+    read -r s cpu < <(timed "$name")
+    if [ -z "${best[$name]:-}" ] || awk "BEGIN{exit !($s < ${best[$name]})}"; then best[$name]=$s; fi
+    if [ -z "${best_cpu[$name]:-}" ] || awk "BEGIN{exit !($cpu < ${best_cpu[$name]})}"; then
+      best_cpu[$name]=$cpu
+    fi
+  done
+done
 
 echo
 echo "Scan: $bins bins x $slices rows, $projections projections (16-bit), $passes passes of"
-echo "$((slices / passes)) rows; reading and assembling only; best of $repeat runs, warm cache"
+echo "$((slices / passes)) rows; reading and assembling only; best of $repeat rounds, warm cache"
 printf '%-20s %10s %8s %10s %8s\n' input "elapsed s" ratio "cpu s" ratio
-ref_s="" ref_cpu=""
-for name in keyword tiff_files tiff_stack hdf5 tiff_deflate_tiles hdf5_gzip_chunks; do
-  read -r s cpu < <(timed "$name")
-  [ -z "$ref_s" ] && ref_s=$s && ref_cpu=$cpu
-  awk -v n="$name" -v s="$s" -v c="$cpu" -v rs="$ref_s" -v rc="$ref_cpu" 'BEGIN {
+for name in "${names[@]}"; do
+  awk -v n="$name" -v s="${best[$name]}" -v c="${best_cpu[$name]}" -v rs="${best[keyword]}" \
+      -v rc="${best_cpu[keyword]}" 'BEGIN {
     printf "%-20s %10.3f %7.2fx %10.3f %7.2fx\n", n, s, s / rs, c, c / rc }'
 done
