@@ -15,7 +15,10 @@ constexpr tmsize_t kMaxLibtiffAlloc = tmsize_t{512} << 20;
 
 RavTiffFile& file_of(thandle_t handle) { return *static_cast<RavTiffFile*>(handle); }
 
-// One pread or pwrite at the position (repeated only when interrupted or short).
+// One pread or pwrite at the position (repeated only when interrupted or short). The bytes
+// done, never -1: the end of the file and a failed call both end short, which libtiff takes for
+// the failure it is (libtiff 4.5 steps one byte back when a read answers -1 and clears the byte
+// before its buffer).
 template <typename Transfer>
 tmsize_t transfer(thandle_t handle, tmsize_t size, Transfer call) {
   RavTiffFile& file = file_of(handle);
@@ -28,7 +31,7 @@ tmsize_t transfer(thandle_t handle, tmsize_t size, Transfer call) {
     done += n;
     file.position += static_cast<std::uint64_t>(n);
   }
-  return done > 0 || size == 0 ? done : -1;
+  return done;
 }
 
 tmsize_t direct_read(thandle_t handle, void* buffer, tmsize_t size) {
@@ -58,7 +61,7 @@ tmsize_t read_proc(thandle_t handle, void* buffer, tmsize_t size) {
   const std::uint64_t start = file.position - file.ahead_at;
   const auto available = static_cast<tmsize_t>(file.ahead.size() - std::min<std::uint64_t>(start, file.ahead.size()));
   const tmsize_t n = std::min(size, available);
-  if (n <= 0) return size == 0 ? 0 : -1;
+  if (n <= 0) return 0;  // the end of the file
   std::memcpy(buffer, file.ahead.data() + start, static_cast<std::size_t>(n));
   file.position += static_cast<std::uint64_t>(n);
   return n;

@@ -24,7 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // One TIFF page: its size, sample layout, and strips of ROWS rows or square tiles of TILE.
-struct PageSpec {
+struct TestPage {
   std::uint32_t width = 20, height = 11;
   std::uint16_t bits = 16, format = SAMPLEFORMAT_UINT, compression = COMPRESSION_NONE;
   std::uint32_t rows = 3, tile = 0;
@@ -32,14 +32,14 @@ struct PageSpec {
 };
 
 // The value of pixel (x, y) of page P (from 0) as a test file holds it.
-double pixel_value(const PageSpec& s, std::uint32_t x, std::uint32_t y, int p) {
+double pixel_value(const TestPage& s, std::uint32_t x, std::uint32_t y, int p) {
   const double v = x + 23.0 * y + 7.0 * p;
   if (s.format == SAMPLEFORMAT_IEEEFP) return v + 0.25;
   return s.format == SAMPLEFORMAT_INT ? std::fmod(v, 100.0) - 50.0 : std::fmod(v, 250.0);
 }
 
 template <typename T>
-std::vector<unsigned char> block_bytes(const PageSpec& s, std::uint32_t left, std::uint32_t top,
+std::vector<unsigned char> block_bytes(const TestPage& s, std::uint32_t left, std::uint32_t top,
                                        std::uint32_t w, std::uint32_t h, int page) {
   std::vector<unsigned char> bytes(std::size_t{w} * h * sizeof(T) * s.samples, 0);
   auto* values = reinterpret_cast<T*>(bytes.data());
@@ -54,7 +54,7 @@ std::vector<unsigned char> block_bytes(const PageSpec& s, std::uint32_t left, st
   return bytes;
 }
 
-std::vector<unsigned char> block(const PageSpec& s, std::uint32_t left, std::uint32_t top,
+std::vector<unsigned char> block(const TestPage& s, std::uint32_t left, std::uint32_t top,
                                  std::uint32_t w, std::uint32_t h, int page) {
   const bool is_float = s.format == SAMPLEFORMAT_IEEEFP, is_signed = s.format == SAMPLEFORMAT_INT;
   switch (s.bits) {
@@ -74,12 +74,12 @@ std::vector<unsigned char> block(const PageSpec& s, std::uint32_t left, std::uin
 }
 
 // MODE "wb" writes the most significant byte first.
-void write_tiff(const std::string& path, const std::vector<PageSpec>& pages,
+void write_tiff(const std::string& path, const std::vector<TestPage>& pages,
                 const char* mode = "w") {
   TIFF* tif = TIFFOpen(path.c_str(), mode);
   ASSERT_NE(tif, nullptr);
   for (std::size_t p = 0; p < pages.size(); ++p) {
-    const PageSpec& s = pages[p];
+    const TestPage& s = pages[p];
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, s.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, s.height);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, s.bits);
@@ -134,7 +134,7 @@ Read read(const RavImageSource& source, std::int32_t xmax, std::int32_t ymax, st
 
 // The region (X0, Y0)-(X1, Y1) (1-based) of page P at the start of the XMAX-wide array, the rest
 // untouched.
-void expect_region(const Read& r, const PageSpec& s, int page, std::int32_t xmax,
+void expect_region(const Read& r, const TestPage& s, int page, std::int32_t xmax,
                    std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
   ASSERT_EQ(r.retstat, 0) << r.printed;
   EXPECT_EQ(r.xnum, x1 - x0 + 1);
@@ -169,7 +169,7 @@ class ImageFormats : public testing::Test {
 };
 
 TEST_F(ImageFormats, TiffSampleTypesLayoutsAndCompressions) {
-  const PageSpec types[] = {{.bits = 8},
+  const TestPage types[] = {{.bits = 8},
                             {.bits = 8, .format = SAMPLEFORMAT_INT},
                             {.bits = 16},
                             {.bits = 16, .format = SAMPLEFORMAT_INT},
@@ -178,7 +178,7 @@ TEST_F(ImageFormats, TiffSampleTypesLayoutsAndCompressions) {
                             {.bits = 32, .format = SAMPLEFORMAT_IEEEFP},
                             {.bits = 64, .format = SAMPLEFORMAT_IEEEFP}};
   int n = 0;
-  for (PageSpec s : types) {
+  for (TestPage s : types) {
     for (std::uint16_t compression : {COMPRESSION_NONE, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_LZW}) {
       for (std::uint32_t tile : {0u, 16u}) {
         for (const char* mode : {"w", "wb"}) {
@@ -205,8 +205,8 @@ TEST_F(ImageFormats, TiffSampleTypesLayoutsAndCompressions) {
 }
 
 TEST_F(ImageFormats, TiffStackPagesAndTheirSizes) {
-  const PageSpec s;
-  PageSpec small = s;
+  const TestPage s;
+  TestPage small = s;
   small.height = 10;
   const std::string file = path("stack.tif");
   write_tiff(file, {s, s, small, s});
@@ -236,7 +236,7 @@ TEST_F(ImageFormats, TiffStackPagesAndTheirSizes) {
 }
 
 TEST_F(ImageFormats, TiffFailuresFollowTheReadersContract) {
-  const PageSpec s;
+  const TestPage s;
   const std::string file = path("image.tif");
   write_tiff(file, {s});
 
@@ -261,7 +261,7 @@ TEST_F(ImageFormats, TiffFailuresFollowTheReadersContract) {
   EXPECT_EQ(text.printed.rfind("WARNING: This TIFF image cannot be input:\n         not a TIFF file", 0), 0u)
       << text.printed;
 
-  PageSpec rgb = s;
+  TestPage rgb = s;
   rgb.samples = 3;
   write_tiff(path("rgb.tif"), {rgb});
   Read colour = read(tiff(path("rgb.tif")), 20, 11, 1, 1, 20, 11);
@@ -269,7 +269,7 @@ TEST_F(ImageFormats, TiffFailuresFollowTheReadersContract) {
   EXPECT_NE(colour.printed.find("3 samples per pixel"), std::string::npos);
 
   // Cut within the pixel data of a compressed image: the data that remain cannot be decoded.
-  PageSpec packed = s;
+  TestPage packed = s;
   packed.compression = COMPRESSION_ADOBE_DEFLATE;
   packed.rows = 11;
   write_tiff(path("cut.tif"), {packed});
@@ -287,11 +287,11 @@ TEST_F(ImageFormats, TiffFailuresFollowTheReadersContract) {
 }
 
 TEST_F(ImageFormats, AFileReplacedBetweenReadsIsReadAgain) {
-  const PageSpec s;
+  const TestPage s;
   const std::string file = path("replaced.tif");
   write_tiff(file, {s});
   ASSERT_EQ(read(tiff(file), 20, 11, 1, 1, 20, 11).retstat, 0);
-  PageSpec other = s;
+  TestPage other = s;
   other.format = SAMPLEFORMAT_IEEEFP;
   other.bits = 32;
   fs::remove(file);
