@@ -27,8 +27,10 @@
 namespace {
 
 constexpr std::string_view kRoutine = "Subroutine RAV_IN_TIFF V0.1 ";
-// The largest strip or tile the reader decodes at once: a damaged header cannot ask for more.
-constexpr std::int64_t kMaxBlockBytes = std::int64_t{1} << 30;
+// The largest tile or row of a strip, and the most bytes decoded at once: a damaged header
+// cannot ask for more.
+constexpr std::int64_t kMaxBlockBytes = std::int64_t{64} << 20;
+constexpr std::int64_t kMaxDecodeBytes = std::int64_t{1} << 30;
 
 // The open file and what is known of it.
 struct OpenTiff {
@@ -74,7 +76,9 @@ bool open_file(const std::string& name, std::int32_t& retstat, std::int32_t& sta
     retstat = 3;
     return false;
   }
-  TIFF* tif = rav_tiff_open(open_tiff.file, name, "r");
+  // "O": the offsets and sizes of strips and tiles are read when needed, not all at once (a
+  // damaged count cannot make the reader load millions of them).
+  TIFF* tif = rav_tiff_open(open_tiff.file, name, "rO");
   if (tif == nullptr) {
     const std::string error = open_tiff.file.error;
     rav_tiff_close();
@@ -99,7 +103,7 @@ struct Page {
   bool tiled = false;
   std::uint32_t block_width = 0, block_height = 0;  // of a tile, or the image width and the
                                                     // rows of a strip
-  std::int64_t block_bytes = 0;
+  std::int64_t block_bytes = 0;  // of a tile, or of one row of a strip
 };
 
 // The layout of the current page, or the reason it cannot be input.
@@ -132,12 +136,13 @@ std::string describe_page(TIFF* tif, Page& page) {
     page.block_width = page.width;
     page.block_height = std::min(rows, page.height);
   }
-  page.block_bytes = std::int64_t{page.block_width} * page.block_height *
+  // A tile, or one row of a strip.
+  page.block_bytes = std::int64_t{page.block_width} * (page.tiled ? page.block_height : 1) *
                      static_cast<std::int64_t>(page.sample_bytes);
   if (page.width == 0 || page.height == 0 || page.block_width == 0 || page.block_height == 0) {
     return "the image or its strips or tiles have no pixels";
   }
-  if (page.block_bytes > kMaxBlockBytes) return "its strips or tiles are too large";
+  if (page.block_bytes > kMaxBlockBytes) return "its rows or tiles are too large";
   return "";
 }
 
@@ -192,38 +197,45 @@ struct Window {
 };
 
 // Reads the blocks (strips or tiles) that cover WINDOW and stores their pixels in DATA. False
-// when a block cannot be decoded.
+// when a block cannot be decoded. Of a strip only the rows up to the last one wanted are
+// decoded; a tile is decoded whole.
 bool read_blocks(const Page& page, const Window& w, std::span<float> data) {
   TIFF* tif = open_tiff.tif;
-  const std::unique_ptr<unsigned char[]> block(
-      new unsigned char[static_cast<std::size_t>(page.block_bytes)]);
+  const auto sample = static_cast<std::int64_t>(page.sample_bytes);
+  const std::int64_t row_bytes = std::int64_t{page.block_width} * sample;
+  // A strip is decoded from its first row to the last row wanted.
+  const std::int64_t rows =
+      page.tiled ? page.block_height
+                 : std::min<std::int64_t>(page.block_height,
+                                          w.y1 - w.y0 / page.block_height * page.block_height + 1);
+  if (rows * row_bytes > kMaxDecodeBytes) return false;
+  // Not cleared: only the bytes libtiff has decoded are used.
+  const std::unique_ptr<unsigned char[]> block(new unsigned char[static_cast<std::size_t>(rows * row_bytes)]);
+  const auto block_size = static_cast<tmsize_t>(rows * row_bytes);
   for (std::int64_t by = w.y0 / page.block_height; by <= w.y1 / page.block_height; ++by) {
+    const std::int64_t top = by * page.block_height;
+    // The rows of the block inside the window; a strip at the end of the image holds fewer.
+    const std::int64_t y_from = std::max(w.y0, top);
+    const std::int64_t y_to =
+        std::min({w.y1, top + page.block_height - 1, std::int64_t{page.height} - 1});
     const std::int64_t x_first = page.tiled ? w.x0 / page.block_width : 0;
     const std::int64_t x_last = page.tiled ? w.x1 / page.block_width : 0;
     for (std::int64_t bx = x_first; bx <= x_last; ++bx) {
-      const std::int64_t left = bx * page.block_width, top = by * page.block_height;
-      const tmsize_t got =
-          page.tiled ? TIFFReadEncodedTile(tif,
-                                           TIFFComputeTile(tif, static_cast<std::uint32_t>(left),
-                                                           static_cast<std::uint32_t>(top), 0, 0),
-                                           block.get(), page.block_bytes)
-                     : TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(by), block.get(),
-                                            page.block_bytes);
-      // The rows of the block inside the window; a strip at the end of the image holds fewer.
-      const std::int64_t y_from = std::max(w.y0, top);
-      const std::int64_t y_to = std::min({w.y1, top + page.block_height - 1,
-                                          std::int64_t{page.height} - 1});
+      const std::int64_t left = bx * page.block_width;
       const std::int64_t x_from = std::max(w.x0, left);
       const std::int64_t x_to = std::min(w.x1, left + page.block_width - 1);
-      const std::int64_t row_bytes = std::int64_t{page.block_width} *
-                                     static_cast<std::int64_t>(page.sample_bytes);
-      if (got < 0 || got < ((y_to - top) * row_bytes) + (x_to - left + 1) *
-                               static_cast<std::int64_t>(page.sample_bytes)) {
-        return false;
-      }
+      const std::int64_t wanted = (y_to - top) * row_bytes + (x_to - left + 1) * sample;
+      const tmsize_t got =
+          page.tiled
+              ? TIFFReadEncodedTile(tif,
+                                    TIFFComputeTile(tif, static_cast<std::uint32_t>(left),
+                                                    static_cast<std::uint32_t>(top), 0, 0),
+                                    block.get(), block_size)
+              : TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(by), block.get(),
+                                     static_cast<tmsize_t>((y_to - top + 1) * row_bytes));
+      if (got < wanted) return false;
       for (std::int64_t y = y_from; y <= y_to; ++y) {
-        const unsigned char* source = block.get() + (y - top) * row_bytes +
-                                      (x_from - left) * static_cast<std::int64_t>(page.sample_bytes);
+        const unsigned char* source = block.get() + (y - top) * row_bytes + (x_from - left) * sample;
         float* target = data.data() + (y - w.y0) * w.xmaxdat + (x_from - w.x0);
         rav_convert_samples(source, page.type, static_cast<std::size_t>(x_to - x_from + 1), target);
       }

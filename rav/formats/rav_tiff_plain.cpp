@@ -6,41 +6,10 @@
 #include <cerrno>
 #include <vector>
 
-bool rav_plain_tiff_page(TIFF* tif, std::uint32_t width, std::uint32_t height,
-                         RavSampleType type, RavPlainTiffPage& page) {
-  std::uint16_t compression = COMPRESSION_NONE;
-  std::uint32_t rows = 0;
-  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
-  TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows);
-  std::uint64_t* offsets = nullptr;
-  std::uint64_t* counts = nullptr;
-  if (compression != COMPRESSION_NONE || TIFFIsTiled(tif) != 0 || rows == 0 ||
-      TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets) == 0 ||
-      TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) == 0 || offsets == nullptr ||
-      counts == nullptr) {
-    return false;
-  }
-  rows = std::min(rows, height);
-  const std::uint64_t row_bytes = std::uint64_t{width} * rav_sample_bytes(type);
-  const std::uint32_t strips = TIFFNumberOfStrips(tif);
-  if (rows == 0 || strips != (height + rows - 1) / rows) return false;
-  // Strip k holds its rows right after those of strip k - 1.
-  for (std::uint32_t k = 0; k < strips; ++k) {
-    const std::uint64_t strip_rows = std::min<std::uint64_t>(rows, height - std::uint64_t{k} * rows);
-    if (offsets[k] != offsets[0] + std::uint64_t{k} * rows * row_bytes ||
-        counts[k] < strip_rows * row_bytes) {
-      return false;
-    }
-  }
-  page.width = width;
-  page.height = height;
-  page.type = type;
-  page.swapped = TIFFIsByteSwapped(tif) != 0;
-  page.data_offset = offsets[0];
-  return true;
-}
-
 namespace {
+
+// A page of more strips than this is not checked (a damaged count would make the check long).
+constexpr std::uint32_t kMaxStrips = 1 << 20;
 
 // Reads LENGTH bytes at OFFSET into BYTES; false when the file ends before.
 bool read_at(int descriptor, std::uint64_t offset, std::int64_t length, unsigned char* bytes) {
@@ -58,6 +27,36 @@ bool read_at(int descriptor, std::uint64_t offset, std::int64_t length, unsigned
 constexpr std::int64_t kMaxSpan = std::int64_t{64} << 20;
 
 }  // namespace
+
+bool rav_plain_tiff_page(TIFF* tif, std::uint32_t width, std::uint32_t height,
+                         RavSampleType type, RavPlainTiffPage& page) {
+  std::uint16_t compression = COMPRESSION_NONE;
+  std::uint32_t rows = 0;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows);
+  rows = std::min(rows, height);
+  const std::uint32_t strips = TIFFNumberOfStrips(tif);
+  if (compression != COMPRESSION_NONE || TIFFIsTiled(tif) != 0 || rows == 0 ||
+      strips != (height + rows - 1) / rows || strips > kMaxStrips) {
+    return false;
+  }
+  const std::uint64_t row_bytes = std::uint64_t{width} * rav_sample_bytes(type);
+  const std::uint64_t first = TIFFGetStrileOffset(tif, 0);
+  // Strip k holds its rows right after those of strip k - 1.
+  for (std::uint32_t k = 0; k < strips; ++k) {
+    const std::uint64_t strip_rows = std::min<std::uint64_t>(rows, height - std::uint64_t{k} * rows);
+    if (TIFFGetStrileOffset(tif, k) != first + std::uint64_t{k} * rows * row_bytes ||
+        TIFFGetStrileByteCount(tif, k) < strip_rows * row_bytes) {
+      return false;
+    }
+  }
+  page.width = width;
+  page.height = height;
+  page.type = type;
+  page.swapped = TIFFIsByteSwapped(tif) != 0;
+  page.data_offset = first;
+  return true;
+}
 
 bool rav_read_plain_tiff(int descriptor, const RavPlainTiffPage& page, std::int64_t x0,
                          std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int32_t xmaxdat,
