@@ -133,3 +133,13 @@ bool rav_file_signature(const char* file_name, RavFileSignature& signature) {
       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
   return true;
 }
+
+namespace {
+bool g_read_real = false;
+}  // namespace
+
+bool rav_read_was_real() { return g_read_real; }
+
+void rav_note_read_type(RavSampleType type) {
+  g_read_real = type == RavSampleType::FLOAT32 || type == RavSampleType::FLOAT64;
+}

@@ -29,6 +29,10 @@ enum class RavSampleType { UINT8, INT8, UINT16, INT16, UINT32, INT32, FLOAT32, F
 // 3 IEEE floating point, as TIFF's SampleFormat counts them); false when there is none.
 bool rav_sample_type(int kind, int bits, RavSampleType& type);
 std::size_t rav_sample_bytes(RavSampleType type);
+// Whether the last image the TIFF or HDF5 reader read holds floating-point samples (a flat
+// field's floor depends on it); each reader notes its type after a read.
+bool rav_read_was_real();
+void rav_note_read_type(RavSampleType type);
 
 // Converts COUNT samples of TYPE in the machine's byte order at SOURCE to floats at TARGET
 // (integers by value, doubles rounded to the nearest float).

@@ -29,6 +29,7 @@ struct OpenHdf5 {
   RavFileSignature signature;
   std::int64_t images = 0, rows = 0, columns = 0;
   int rank = 0;
+  bool real = false;  // floating-point values
 };
 OpenHdf5 open_hdf5;
 
@@ -83,6 +84,7 @@ std::string dataset_shape(hid_t dataset, OpenHdf5& open) {
   const H5T_class_t type_class = type >= 0 ? H5Tget_class(type) : H5T_NO_CLASS;
   const std::size_t type_size = type >= 0 ? H5Tget_size(type) : 0;
   if (type >= 0) H5Tclose(type);
+  open.real = type_class == H5T_FLOAT;
   if (type_class != H5T_INTEGER && type_class != H5T_FLOAT) {
     return "dataset " + open.dataset_name + " does not hold numbers";
   }
@@ -233,6 +235,7 @@ void RAV_IN_HDF5(std::string_view file_name, std::string_view dataset, std::int6
   }
   xnumdat = static_cast<std::int32_t>(columns);
   ynumdat = static_cast<std::int32_t>(rows);
+  rav_note_read_type(open_hdf5.real ? RavSampleType::FLOAT32 : RavSampleType::INT32);
 }
 
 bool rav_hdf5_values(std::string_view file_name, std::string_view dataset,

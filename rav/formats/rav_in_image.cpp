@@ -1,8 +1,14 @@
 // The choice of the reader by format, and the mean of the images of a file.
 #include "rav_in_image.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <vector>
+
+#include "dax.h"
 
 #include "rav_image_region.h"
 #include "rav_in_hdf5.h"
@@ -16,6 +22,17 @@ constexpr std::string_view kRoutine = "Subroutine RAV_IN_IMAGE V0.1 ";
 // The most images whose mean is taken: more flat fields or backgrounds than any scan takes, and
 // a bound on the work a damaged file's size can ask for.
 constexpr std::int64_t kMaxAveraged = 4096;
+
+bool g_real = false;
+int g_open_error = 0;
+
+// Why FILE_NAME could not be opened, as the system says it now.
+int open_error_of(const std::string& file_name) {
+  const int descriptor = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return errno;
+  ::close(descriptor);
+  return EIO;
+}
 
 // One image of SOURCE: image INDEX of a stack, or the file's own image.
 void read_one(const RavImageSource& source, std::int64_t index, std::int32_t xmaxdat,
@@ -38,6 +55,14 @@ void read_one(const RavImageSource& source, std::int64_t index, std::int32_t xma
                   ymaxdat, xstrelm, ystrelm, xendelm, yendelm, retstat, xnumdat, ynumdat, data,
                   status);
       break;
+  }
+  if (status == 1000) {
+    g_open_error = source.format == RavImageFormat::KEYWORD_HEADER ? dax_open_error()
+                                                                   : open_error_of(source.file);
+  } else if (retstat == 0 && status == ST_OK) {
+    g_real = source.format == RavImageFormat::KEYWORD_HEADER
+                 ? rav_in_zelfa_state.pixel_type == ZelfaPixelType::REAL4
+                 : rav_read_was_real();
   }
 }
 
@@ -135,6 +160,10 @@ void RAV_IN_IMAGE(const RavImageSource& source, std::int32_t xmaxdat, std::int32
   xnumdat = xnum;
   ynumdat = ynum;
 }
+
+bool rav_image_real() { return g_real; }
+
+int rav_image_open_error() { return g_open_error; }
 
 void rav_close_image_files() {
   rav_tiff_close();

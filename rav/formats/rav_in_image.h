@@ -39,6 +39,11 @@ void RAV_IN_IMAGE(const RavImageSource& source, std::int32_t xmaxdat, std::int32
                   std::int32_t yendelm, std::int32_t& retstat, std::int32_t& xnumdat,
                   std::int32_t& ynumdat, std::span<float> data, std::int32_t& status);
 
+// Whether the last image RAV_IN_IMAGE read holds floating-point pixels.
+bool rav_image_real();
+// The system's error number of the last image file RAV_IN_IMAGE could not open (STATUS 1000).
+int rav_image_open_error();
+
 // Closes the files the TIFF and HDF5 readers keep open between calls. The drivers call it
 // after each pass; a file changed on disk since it was opened is opened again anyway.
 void rav_close_image_files();

@@ -269,6 +269,7 @@ void read_plain(const std::string& name, const PlainEntry& entry, const Window& 
     tiff_warning("the pixel data cannot be read (the file ends before them)", status);
     retstat = RAV_IN_ZELFA_SHORT_DATA;
   }
+  rav_note_read_type(page.type);
 }
 
 // Reads the window through libtiff, and remembers the page when it is plain.
@@ -290,6 +291,7 @@ void read_with_libtiff(const std::string& name, std::int64_t page_number, bool s
     retstat = RAV_IN_ZELFA_SHORT_DATA;
     return;
   }
+  rav_note_read_type(page.type);
   // A page of a stack is remembered once it has passed the check of its size.
   RavPlainTiffPage plain;
   if ((stack || page_number == 0) &&

@@ -18,8 +18,8 @@ std::string three(const std::array<double, 3>& values) {
 
 }  // namespace
 
-std::string rav_write_mhd(const std::string& raw_file, const RavVolumeGeometry& g) {
-  const std::string header = raw_file + ".mhd";
+std::string rav_write_mhd(const std::string& header, const std::string& raw_file,
+                          const RavVolumeGeometry& g) {
   // The data file is named relative to the header, which lies in the same directory.
   const std::string data_file = std::filesystem::path(raw_file).filename().string();
   const std::string text =

@@ -1,6 +1,7 @@
 #include "rav_slice_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,17 +14,20 @@ SliceFile::~SliceFile() {
 }
 
 bool SliceFile::open(const std::string& name, std::int64_t record_bytes, int& error_number,
-                     bool keep) {
+                     Mode mode) {
   if (descriptor_ >= 0) ::close(descriptor_);
   error_number = 0;
   name_ = name;
   record_bytes_ = record_bytes;
   if (writer_) {
-    error_number = keep ? EINVAL : writer_->create(name, geometry_);
+    error_number = writer_open(name, mode);
     writer_open_ = error_number == 0;
     return writer_open_;
   }
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (keep ? 0 : O_TRUNC);
+  const int flags = O_WRONLY | O_CLOEXEC |
+                    (mode == Mode::CUT    ? O_CREAT | O_TRUNC
+                     : mode == Mode::NEW ? O_CREAT | O_EXCL
+                                         : 0);
   descriptor_ = ::open(name.c_str(), flags, 0666);
   if (descriptor_ < 0) error_number = errno != 0 ? errno : EIO;
   return descriptor_ >= 0;
@@ -58,11 +62,20 @@ std::string SliceFile::write(std::int32_t record, std::span<const float> slice) 
   return "";
 }
 
-std::string SliceFile::close() {
-  if (writer_) {
-    writer_open_ = false;
-    return writer_->finish();
+std::string SliceFile::sync() {
+  if (descriptor_ < 0) return "";
+  struct stat info {};
+  // Devices and pipes keep nothing to force out.
+  if (::fstat(descriptor_, &info) != 0 || !S_ISREG(info.st_mode)) return "";
+  if (::fdatasync(descriptor_) != 0 && errno != EINVAL) {
+    return "ERROR: Problem writing output file " + name_ + " to the disk: " +
+           std::strerror(errno);
   }
+  return "";
+}
+
+std::string SliceFile::close() {
+  if (writer_) return writer_open_ ? finish_writer() : "";
   if (descriptor_ < 0) return "";
   const int descriptor = descriptor_;
   descriptor_ = -1;
@@ -84,16 +97,33 @@ void SliceFile::use_format(RavVolumeFormat format, const RavVolumeGeometry& geom
   }
 }
 
-void SliceFile::abandon() {
-  if (writer_) {
-    writer_open_ = false;
-    writer_->abandon();
-    return;
+int SliceFile::writer_open(const std::string& name, Mode mode) {
+  // A TIFF stack or an HDF5 file is written by one process.
+  if (mode == Mode::KEEP) return EINVAL;
+  if (mode == Mode::NEW) {
+    // Refused when it exists; the writer then writes into the file created here.
+    const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0) return errno != 0 ? errno : EIO;
+    ::close(descriptor);
   }
-  const bool opened = descriptor_ >= 0;
-  if (opened) ::close(descriptor_);
-  descriptor_ = -1;
-  if (opened) ::unlink(name_.c_str());
+  writer_path_ = name;
+  const int error = writer_->create(name, geometry_);
+  if (error != 0 && mode == Mode::NEW) ::unlink(name.c_str());
+  return error;
+}
+
+std::string SliceFile::finish_writer() {
+  writer_open_ = false;
+  const std::string failure = writer_->finish();
+  if (!failure.empty()) return failure;
+  // The libraries close the file without forcing it to the disk: the volume is complete only
+  // when it is there.
+  const int descriptor = ::open(writer_path_.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool synced = descriptor >= 0 && (::fsync(descriptor) == 0 || errno == EINVAL);
+  const int error = errno;
+  if (descriptor >= 0) ::close(descriptor);
+  if (synced) return "";
+  return "ERROR: Problem writing output file " + name_ + " to the disk: " + std::strerror(error);
 }
 
 bool rav_volume_format_named(std::string_view name, RavVolumeFormat& format) {

@@ -20,13 +20,20 @@ class SliceFile {
   SliceFile(const SliceFile&) = delete;
   SliceFile& operator=(const SliceFile&) = delete;
 
-  // Opens NAME for records of RECORD_BYTES bytes, created if needed and cut to nothing unless
-  // KEEP (other processes of the run write into it too). On failure answers false with the
-  // system's error number in ERROR_NUMBER.
+  // How a file is opened: created if needed and cut to nothing (CUT), opened as it is (KEEP:
+  // other processes of the run write into it too), or created and refused if it exists (NEW).
+  enum class Mode { CUT, KEEP, NEW };
+  // Opens NAME for records of RECORD_BYTES bytes. On failure answers false with the system's
+  // error number in ERROR_NUMBER.
   bool open(const std::string& name, std::int64_t record_bytes, int& error_number,
-            bool keep = false);
+            Mode mode = Mode::CUT);
+  // Forces the records written to the disk; answers the "ERROR: " line when that fails.
+  std::string sync();
   bool is_open() const { return descriptor_ >= 0 || writer_open_; }
+  // The name the messages give: the name opened, or the one set with show_as (a file written
+  // under a temporary name is named as the file it becomes).
   const std::string& name() const { return name_; }
+  void show_as(const std::string& name) { name_ = name; }
 
   // Writes SLICE as record RECORD (from 1). Answers the "ERROR: " line of a failure (a record
   // that does not fit, a full device), or an empty text.
@@ -36,13 +43,15 @@ class SliceFile {
 
   // From the next open on, the records go into a volume file of FORMAT with GEOMETRY (the
   // raw records for RAW). A TIFF stack or an HDF5 file is written by one process (never opened
-  // with KEEP).
+  // with KEEP); it is complete, and forced to the disk, once closed.
   void use_format(RavVolumeFormat format, const RavVolumeGeometry& geometry);
-  // Closes the file and removes it: nothing of a volume that will not be complete stays.
-  void abandon();
 
  private:
+  int writer_open(const std::string& name, Mode mode);
+  std::string finish_writer();
+
   std::unique_ptr<RavVolumeWriter> writer_;  // null: the raw records
+  std::string writer_path_;                  // the file the writer writes
   bool writer_open_ = false;
   RavVolumeGeometry geometry_;
   int descriptor_ = -1;

@@ -50,7 +50,8 @@ std::unique_ptr<RavVolumeWriter> rav_tiff_volume_writer();
 // and the geometry as its attributes; records may come in any order.
 std::unique_ptr<RavVolumeWriter> rav_hdf5_volume_writer();
 
-// Writes the MetaImage header RAW_FILE".mhd" that describes the raw slice file RAW_FILE (32-bit
-// floats, little-endian, NUM_X fastest) with GEOMETRY. Answers the "WARNING: " line when the
-// header cannot be written, otherwise an empty text.
-std::string rav_write_mhd(const std::string& raw_file, const RavVolumeGeometry& geometry);
+// Writes the MetaImage header HEADER that describes the raw slice file RAW_FILE in the same
+// folder (32-bit floats, little-endian, NUM_X fastest) with GEOMETRY. Answers the "WARNING: "
+// line when the header cannot be written, otherwise an empty text.
+std::string rav_write_mhd(const std::string& header, const std::string& raw_file,
+                          const RavVolumeGeometry& geometry);

@@ -45,6 +45,11 @@ bool check_names(const ParameterSet& p, std::int32_t& status) {
                       " is written by one process; run on one, or write OUTPUT_FORMAT = RAW",
                   status);
   }
+  // The slices of a sweep are one per trial axis, not a volume.
+  if (output != RavVolumeFormat::RAW && p.AXIS_SWEEP.given) {
+    return refuse("AXIS_SWEEP writes its trial slices as raw records: write OUTPUT_FORMAT = RAW",
+                  status);
+  }
   return true;
 }
 

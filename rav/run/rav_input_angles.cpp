@@ -106,9 +106,16 @@ std::string rav_angles_problem(const ParameterSet& p, std::int32_t NUM_PROJECTIO
   }
   const auto [lowest, highest] = std::minmax_element(degrees.begin(), degrees.end());
   if (p.ANGLES_FROM_FILE) {
-    return degrees.size() > 1 && *lowest == *highest ? "The angles of " + where + " are all " +
-                                                           degrees_text(*lowest) + " degrees"
-                                                     : "";
+    if (degrees.size() > 1 && *lowest == *highest) {
+      return "The angles of " + where + " are all " + degrees_text(*lowest) + " degrees";
+    }
+    // The axis finder, the sweep and the joining of half-acquisition scans take evenly spaced
+    // angles.
+    const bool needs_even = p.ROTATION_AXIS_AUTO || p.AXIS_SWEEP.given || p.HALF_ACQUISITION;
+    return needs_even && std::isnan(even_step(degrees))
+               ? "The angles of " + where + " are not evenly spaced: ROTATION_AXIS_POSITION = "
+                 "AUTO, AXIS_SWEEP and HALF_ACQUISITION = YES need evenly spaced angles"
+               : "";
   }
   const double offset = p.ANGLE_OFFSET / static_cast<double>(kDegree);
   const double step = p.ANGLE_BETWEEN_PROJECTIONS / static_cast<double>(kDegree);
@@ -125,28 +132,27 @@ std::string rav_angles_problem(const ParameterSet& p, std::int32_t NUM_PROJECTIO
   return "";
 }
 
-RavAngles rav_run_angles(const ParameterSet& p, std::int32_t NUM_PROJECTIONS,
-                         std::vector<float>& weights, std::int32_t& status) {
+std::vector<double> rav_file_angles(ParameterSet& p, std::int32_t NUM_PROJECTIONS,
+                                    std::vector<float>& weights, std::int32_t& status) {
   weights.clear();
-  RavAngles angles{p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}};
-  std::vector<double> degrees;
+  std::vector<double> degrees, radians;
   std::string problem;
-  if (!p.ANGLES_FROM_FILE || !file_angles(p, NUM_PROJECTIONS, degrees, problem)) return angles;
+  if (!p.ANGLES_FROM_FILE || !file_angles(p, NUM_PROJECTIONS, degrees, problem)) return radians;
   const std::string where = std::string(kTheta) + " of " + trimmed(p.STACK_FILE);
   const double step = even_step(degrees);
   if (!std::isnan(step)) {
     // Evenly spaced: the first angle and the step, as the parameter file would give them.
-    angles.START_ANGLE = static_cast<float>(degrees.front()) * kDegree;
-    angles.ANGLE_STEP = static_cast<float>(step) * kDegree;
+    p.ANGLE_OFFSET = static_cast<float>(degrees.front()) * kDegree;
+    p.ANGLE_BETWEEN_PROJECTIONS = static_cast<float>(step) * kDegree;
     UT_WRITE("INFO: Angles from " + where + ": from " + degrees_text(degrees.front()) +
                  " degrees in steps of " + degrees_text(step),
              status);
-    return angles;
+    return radians;
   }
-  for (double angle : degrees) angles.list.push_back(angle * kPi / 180.0);
-  weights = angle_weights(angles.list);
+  for (double angle : degrees) radians.push_back(angle * kPi / 180.0);
+  weights = angle_weights(radians);
   UT_WRITE("INFO: Angles from " + where + ": not evenly spaced, each projection weighted by",
            status);
   UT_WRITE("      its share of the angular range", status);
-  return angles;
+  return radians;
 }

@@ -41,13 +41,13 @@ bool rav_check_formats(const ParameterSet& p, bool from_sinograms, std::int32_t&
 // for every projection, finite and not all the same.
 std::string rav_angles_problem(const ParameterSet& p, std::int32_t NUM_PROJECTIONS);
 
-// The angles of the NUM_PROJECTIONS projections of a run from projection images: ANGLE_OFFSET
-// and ANGLE_BETWEEN_PROJECTIONS, or, with ANGLES_FROM_FILE, those of /exchange/theta of an HDF5
-// STACK_FILE (in degrees). Angles of the file that are not evenly spaced are given one by one,
-// and WEIGHTS then gets each projection's weight: its share of the angular range against the
-// mean share. WEIGHTS stays empty otherwise.
-RavAngles rav_run_angles(const ParameterSet& p, std::int32_t NUM_PROJECTIONS,
-                         std::vector<float>& weights, std::int32_t& status);
+// With ANGLES_FROM_FILE, the angles of the NUM_PROJECTIONS projections of a run from projection
+// images from /exchange/theta of an HDF5 STACK_FILE (in degrees). Evenly spaced ones become
+// ANGLE_OFFSET and ANGLE_BETWEEN_PROJECTIONS of P (and the answer is empty); others are answered
+// one by one (radians), and WEIGHTS then gets each projection's weight: its share of the
+// angular range against the mean share. WEIGHTS stays empty otherwise.
+std::vector<double> rav_file_angles(ParameterSet& p, std::int32_t NUM_PROJECTIONS,
+                                    std::vector<float>& weights, std::int32_t& status);
 
 // The geometry of the volume of a run (P with the axes exchanged for a horizontal rotation
 // axis): its size, the voxel size from the pixel size (pixels when that is not known), the
@@ -61,7 +61,7 @@ RavVolumeGeometry rav_volume_geometry(const ParameterSet& p, bool from_sinograms
 std::optional<RavVolumeGeometry> rav_choose_output_format(SliceFile& out, const ParameterSet& p,
                                                           const RavVolumeGeometry& geometry);
 
-// Writes the MetaImage header of the complete raw volume OUTPUT_FILE of NUM_Z slices; a
-// header that cannot be written is reported in a "WARNING: " line.
-void rav_describe_volume(const std::string& OUTPUT_FILE, RavVolumeGeometry geometry,
-                         std::int32_t NUM_Z, std::int32_t& status);
+// Writes HEADER, the MetaImage header of the complete raw volume RAW_FILE (in the same folder)
+// of NUM_Z slices; a header that cannot be written is reported in a "WARNING: " line.
+void rav_describe_volume(const std::string& header, const std::string& raw_file,
+                         RavVolumeGeometry geometry, std::int32_t NUM_Z, std::int32_t& status);

@@ -60,11 +60,14 @@ std::optional<RavVolumeGeometry> rav_choose_output_format(SliceFile& out, const 
   return geometry;
 }
 
-void rav_describe_volume(const std::string& OUTPUT_FILE, RavVolumeGeometry geometry,
-                         std::int32_t NUM_Z, std::int32_t& status) {
+void rav_describe_volume(const std::string& header, const std::string& raw_file,
+                         RavVolumeGeometry geometry, std::int32_t NUM_Z, std::int32_t& status) {
   if (status != ST_OK) return;
   geometry.NUM_Z = NUM_Z;
-  const std::string warning =
-      rav_write_mhd(OUTPUT_FILE.substr(0, static_cast<std::size_t>(SLEN(OUTPUT_FILE))), geometry);
-  if (!warning.empty()) UT_WRITE(warning, status);
+  const std::string warning = rav_write_mhd(header, raw_file, geometry);
+  // A volume without its header is still a volume: the run goes on and says so.
+  if (!warning.empty()) {
+    std::int32_t shown = ST_OK;
+    UT_WRITE(warning, shown);
+  }
 }

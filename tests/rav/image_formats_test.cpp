@@ -16,6 +16,7 @@
 #include "rav_in_image.h"
 #include "rav_in_tiff.h"
 #include "rav_in_zelfa.h"
+#include "rav_safe_output.h"
 #include "rav_slice_file.h"
 #include "ut.h"
 
@@ -402,17 +403,31 @@ TEST_F(ImageFormats, TiffVolumeIsABigTiffStackThatReadsBack) {
     ASSERT_EQ(page.retstat, 0);
     EXPECT_EQ(page.data, std::vector<float>(volume.begin() + z * 24, volume.begin() + z * 24 + 24));
   }
-  // A volume given up leaves nothing.
+  // A run's TIFF volume goes through the safe output: given up, it leaves the earlier volume
+  // as it was and nothing beside it; complete, it takes the earlier one's place.
   rav_close_image_files();
-  SliceFile abandoned;
-  abandoned.use_format(RavVolumeFormat::TIFF, g);
-  ASSERT_TRUE(abandoned.open(file, 96, error));
-  EXPECT_EQ(abandoned.write(1, std::span<const float>(volume).first(24)), "");
-  abandoned.abandon();
-  EXPECT_FALSE(fs::exists(file));
+  const std::string earlier = test_support::read_text(file);
+  for (const bool complete : {false, true}) {
+    SafeOutput safe;
+    safe.slices().use_format(RavVolumeFormat::TIFF, g);
+    long holder = 0;
+    ASSERT_EQ(safe.create(file, 96, error, holder), SafeOutput::Opened::YES);
+    EXPECT_FALSE(fs::exists(file + ".mhd"));
+    for (std::int32_t z = 1; z <= (complete ? 3 : 1); ++z) {
+      EXPECT_EQ(safe.slices().write(z, std::span<const float>(volume).subspan((z - 1) * 24, 24)),
+                "");
+    }
+    if (!complete) continue;
+    EXPECT_EQ(safe.close(), "");
+    EXPECT_EQ(safe.commit(), "");
+  }
+  EXPECT_EQ(test_support::read_text(file), earlier);
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(file).parent_path()),
+                          fs::directory_iterator{}),
+            1);
 }
 
-TEST_F(ImageFormats, Hdf5VolumeAndRawVolumesGivenUpLeaveNothing) {
+TEST_F(ImageFormats, Hdf5VolumeGivenUpLeavesNothing) {
   const std::string file = path("volume.h5");
   write_hdf5_volume(file, 2);
   const std::unique_ptr<RavVolumeWriter> writer = rav_hdf5_volume_writer();
@@ -423,13 +438,6 @@ TEST_F(ImageFormats, Hdf5VolumeAndRawVolumesGivenUpLeaveNothing) {
   EXPECT_NE(writer->write(3, slice), "");  // beyond the volume
   writer->abandon();
   EXPECT_FALSE(fs::exists(file));
-
-  SliceFile raw;
-  int error = 0;
-  ASSERT_TRUE(raw.open(path("volume.raw"), 16, error));
-  EXPECT_EQ(raw.write(1, slice), "");
-  raw.abandon();
-  EXPECT_FALSE(fs::exists(path("volume.raw")));
 }
 
 TEST_F(ImageFormats, MetaImageHeaderNamesTheRawFileBesideIt) {
@@ -439,14 +447,16 @@ TEST_F(ImageFormats, MetaImageHeaderNamesTheRawFileBesideIt) {
   g.NUM_Z = 100;
   g.spacing = {0.0065, 0.0065, 0.013};
   g.origin = {0.00325, 6.5, 0.0065};
-  EXPECT_EQ(rav_write_mhd(path("volume.raw"), g), "");
+  EXPECT_EQ(rav_write_mhd(path("volume.raw.mhd"), path("volume.raw"), g), "");
   EXPECT_EQ(test_support::read_text(path("volume.raw.mhd")),
             "ObjectType = Image\nNDims = 3\nBinaryData = True\nBinaryDataByteOrderMSB = False\n"
             "ElementByteOrderMSB = False\nCompressedData = False\n"
             "TransformMatrix = 1 0 0 0 1 0 0 0 1\nDimSize = 512 400 100\n"
             "ElementSpacing = 0.0065 0.0065 0.013\nOffset = 0.00325 6.5 0.0065\n"
             "ElementType = MET_FLOAT\nElementDataFile = volume.raw\n");
-  EXPECT_EQ(rav_write_mhd(path("no/such/dir/volume.raw"), g).rfind("WARNING: ", 0), 0u);
+  EXPECT_EQ(rav_write_mhd(path("no/such/dir/volume.raw.mhd"), path("volume.raw"), g)
+                .rfind("WARNING: ", 0),
+            0u);
 }
 
 }  // namespace
