@@ -214,6 +214,52 @@ TEST_F(Formats, BadFilesGiveClearLinesAndNoCrash) {
   EXPECT_FALSE(e2e::fs::exists(scan_ / "recon.raw"));
 }
 
+// The TIFF and HDF5 volumes and the MetaImage header are written under temporary names and put
+// in place only when the run succeeds; none of them may be one of the run's inputs.
+TEST_F(Formats, VolumesOfEveryFormatAreWrittenSafely) {
+  if (!have({"numpy", "tifffile", "h5py"})) GTEST_SKIP() << missing_;
+  client({"tiff", "."});
+  const std::vector<std::string> tiff = {"FILE_POSTFIX = .tif", "BACKGROUND_FILE = background.tif",
+                                         "FLATFIELD_FILE = flat.tif"};
+  for (const std::string format : {"TIFF", "HDF5"}) {
+    const std::string out = format == "TIFF" ? "recon.tif" : "recon.h5";
+    const std::vector<std::string> lines =
+        with(tiff, {"OUTPUT_FORMAT = " + format, "OUTPUT_FILE = " + out});
+    ASSERT_EQ(run(lines).exit_code, 0);
+    const std::string earlier = e2e::read_text(scan_ / out);
+    // Every projection unreadable: the run fails after it has begun writing.
+    for (int k = 1; k <= 96; ++k) {
+      char name[32];
+      std::snprintf(name, sizeof name, "proj_%04d.tif", k);
+      e2e::write_text(scan_ / name, "II*\0");
+    }
+    const RunResult r = run(lines);
+    EXPECT_EQ(r.exit_code, 1) << r.out;
+    EXPECT_NE(r.out.find("could be input for slices 1 to 5: no volume is written"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(e2e::read_text(scan_ / out), earlier) << format;
+    for (const auto& entry : e2e::fs::directory_iterator(scan_)) {
+      EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
+    }
+    client({"tiff", "."});
+  }
+  client({"hdf5", ".", "scan.h5", "--theta-step", "1.875"});
+  RunResult r = run(with(kStack, {"STACK_FILE = scan.h5", "OUTPUT_FILE = scan.h5"}),
+                    {"BACKGROUND_FILE", "FLATFIELD_FILE"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("ERROR: The output file scan.h5 is the same file as the stack file "
+                       "scan.h5\n"),
+            std::string::npos)
+      << r.out;
+  r = run({"FLATFIELD_FILE = recon.raw.mhd"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("ERROR: The MetaImage header recon.raw.mhd is the same file as the flat "
+                       "field recon.raw.mhd\n"),
+            std::string::npos)
+      << r.out;
+}
+
 // Projections missing from the first quarter of the half turn: the file's angles are used one
 // by one and each projection weighted by its share, so that the region the phantom holds
 // uniform comes out as from the whole scan.
