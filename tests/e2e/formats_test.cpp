@@ -252,6 +252,12 @@ TEST_F(Formats, VolumesOfEveryFormatAreWrittenSafely) {
                        "scan.h5\n"),
             std::string::npos)
       << r.out;
+  r = run({"OUTPUT_FORMAT = TIFF", "AXIS_SWEEP = 30 34 1"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("ERROR: AXIS_SWEEP writes its trial slices as raw records: write "
+                       "OUTPUT_FORMAT = RAW\n"),
+            std::string::npos)
+      << r.out;
   r = run({"FLATFIELD_FILE = recon.raw.mhd"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("ERROR: The MetaImage header recon.raw.mhd is the same file as the flat "
@@ -278,6 +284,16 @@ TEST_F(Formats, AnglesThatAreNotEvenlySpacedAreWeighted) {
             std::string::npos)
       << r.out;
   const std::vector<float> uneven = volume();
+  // The axis finder takes evenly spaced angles only.
+  const RunResult automatic =
+      run({"NUM_FIRST_IMAGE = 0", "NUM_LAST_IMAGE = 86", "STACK_FILE = uneven.h5",
+           "ANGLES_FROM_FILE = YES", "ROTATION_AXIS_POSITION = AUTO"},
+          {"BACKGROUND_FILE", "FLATFIELD_FILE", "ROTATION_AXIS_POSITION"});
+  EXPECT_EQ(automatic.exit_code, 1);
+  EXPECT_NE(automatic.out.find("ERROR: The angles of /exchange/theta of uneven.h5 are not evenly "
+                               "spaced: ROTATION_AXIS_POSITION = AUTO"),
+            std::string::npos)
+      << automatic.out;
   for (int z = 0; z < 5; ++z) {
     double a = 0, b = 0;
     for (int y = 28; y < 36; ++y) {
