@@ -90,6 +90,8 @@ void SliceFile::use_format(RavVolumeFormat format, const RavVolumeGeometry& geom
   writer_open_ = false;
   if (format == RavVolumeFormat::TIFF) {
     writer_ = rav_tiff_volume_writer();
+  } else if (format == RavVolumeFormat::TIFF_SLICES) {
+    writer_ = rav_tiff_slices_writer();
   } else if (format == RavVolumeFormat::HDF5) {
     writer_ = rav_hdf5_volume_writer();
   } else {
@@ -100,7 +102,7 @@ void SliceFile::use_format(RavVolumeFormat format, const RavVolumeGeometry& geom
 int SliceFile::writer_open(const std::string& name, Mode mode) {
   // A TIFF stack or an HDF5 file is written by one process.
   if (mode == Mode::KEEP) return EINVAL;
-  if (mode == Mode::NEW) {
+  if (mode == Mode::NEW && !writer_->folder()) {
     // Refused when it exists; the writer then writes into the file created here.
     const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor < 0) return errno != 0 ? errno : EIO;
@@ -108,7 +110,7 @@ int SliceFile::writer_open(const std::string& name, Mode mode) {
   }
   writer_path_ = name;
   const int error = writer_->create(name, geometry_);
-  if (error != 0 && mode == Mode::NEW) ::unlink(name.c_str());
+  if (error != 0 && mode == Mode::NEW && !writer_->folder()) ::unlink(name.c_str());
   return error;
 }
 
@@ -118,7 +120,7 @@ std::string SliceFile::finish_writer() {
   if (!failure.empty()) return failure;
   // The libraries close the file without forcing it to the disk: the volume is complete only
   // when it is there.
-  const int descriptor = ::open(writer_path_.c_str(), O_RDONLY | O_CLOEXEC);
+  const int descriptor = ::open(writer_path_.c_str(), O_RDONLY | O_CLOEXEC);  // a folder too
   const bool synced = descriptor >= 0 && (::fsync(descriptor) == 0 || errno == EINVAL);
   const int error = errno;
   if (descriptor >= 0) ::close(descriptor);
@@ -132,6 +134,8 @@ bool rav_volume_format_named(std::string_view name, RavVolumeFormat& format) {
     format = RavVolumeFormat::RAW;
   } else if (text == "TIFF") {
     format = RavVolumeFormat::TIFF;
+  } else if (text == "TIFF_SLICES") {
+    format = RavVolumeFormat::TIFF_SLICES;
   } else if (text == "HDF5") {
     format = RavVolumeFormat::HDF5;
   } else {

@@ -45,6 +45,8 @@ class SliceFile {
   // raw records for RAW). A TIFF stack or an HDF5 file is written by one process (never opened
   // with KEEP); it is complete, and forced to the disk, once closed.
   void use_format(RavVolumeFormat format, const RavVolumeGeometry& geometry);
+  // True when the volume is a folder of files (TIFF_SLICES).
+  bool writes_folder() const { return writer_ && writer_->folder(); }
 
  private:
   int writer_open(const std::string& name, Mode mode);

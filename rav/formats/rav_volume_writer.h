@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-enum class RavVolumeFormat { RAW, TIFF, HDF5 };
-// The volume format called NAME ("RAW", "TIFF", "HDF5", any case; an empty name is RAW); false
-// for another name.
+enum class RavVolumeFormat { RAW, TIFF, TIFF_SLICES, HDF5 };
+// The volume format called NAME ("RAW", "TIFF", "TIFF_SLICES", "HDF5", any case; an empty name
+// is RAW); false for another name.
 bool rav_volume_format_named(std::string_view name, RavVolumeFormat& format);
 
 // The size and geometry of a volume: NUM_Z slices of NUM_Y rows of NUM_X values. Along each axis
@@ -41,11 +41,18 @@ class RavVolumeWriter {
   virtual std::string write(std::int32_t record, std::span<const float> slice) = 0;
   virtual std::string finish() = 0;
   virtual void abandon() = 0;
+  // True when PATH is a folder that the writer creates (and that must not exist before).
+  virtual bool folder() const { return false; }
 };
 
 // A BigTIFF file of NUM_Z pages, each a NUM_X x NUM_Y image of 32-bit floats with the pixel size
 // as its resolution; records must come in ascending order.
 std::unique_ptr<RavVolumeWriter> rav_tiff_volume_writer();
+// A folder of TIFF files, one per slice, named by rav_slice_file_name; each file is forced to
+// the disk once written, so finish has nothing left to do.
+std::unique_ptr<RavVolumeWriter> rav_tiff_slices_writer();
+// The name of record RECORD's file in such a folder: "slice_0001.tif" (four digits or more).
+std::string rav_slice_file_name(std::int32_t record);
 // An HDF5 file with the dataset "/volume" of NUM_Z x NUM_Y x NUM_X 32-bit floats (little-endian)
 // and the geometry as its attributes; records may come in any order.
 std::unique_ptr<RavVolumeWriter> rav_hdf5_volume_writer();

@@ -35,7 +35,8 @@ bool check_names(const ParameterSet& p, std::int32_t& status) {
   }
   RavVolumeFormat output = RavVolumeFormat::RAW;
   if (!rav_volume_format_named(p.OUTPUT_FORMAT, output)) {
-    return refuse("OUTPUT_FORMAT = " + trimmed(p.OUTPUT_FORMAT) + " is not RAW, TIFF or HDF5",
+    return refuse("OUTPUT_FORMAT = " + trimmed(p.OUTPUT_FORMAT) +
+                      " is not RAW, TIFF, TIFF_SLICES or HDF5",
                   status);
   }
   // The ranks of a run on several processes write their slices into one file at once: only

@@ -28,6 +28,11 @@ std::string open_failure(const std::string& name, int error_number) {
     message += "\n       The volume is written under a temporary name in the folder of the"
                "\n       output file and renamed when complete: that folder must be writable";
   }
+  if (error_number == ENOTEMPTY || error_number == ENOTDIR) {
+    message += "\n       OUTPUT_FORMAT = TIFF_SLICES writes a new folder of slices; it replaces"
+               "\n       no file and no folder that holds anything: remove the earlier one, or"
+               "\n       choose another OUTPUT_FILE";
+  }
   return message;
 }
 

@@ -157,6 +157,25 @@ TEST_F(Formats, VolumesOpenInOtherReaders) {
   EXPECT_TRUE(e2e::fs::exists(scan_ / "recon.tif.info"));
   EXPECT_FALSE(e2e::fs::exists(scan_ / "recon.tif.mhd"));
 
+  r = run({"OUTPUT_FORMAT = TIFF_SLICES", "OUTPUT_FILE = slices"});
+  ASSERT_EQ(r.exit_code, 0) << r.out;
+  for (int z = 1; z <= 5; ++z) {
+    client({"read-tiff", "slices/slice_000" + std::to_string(z) + ".tif", "slice.raw"});
+    EXPECT_EQ(volume("slice.raw"),
+              std::vector<float>(expected.begin() + (z - 1) * 4096, expected.begin() + z * 4096))
+        << "slice " << z;
+  }
+  EXPECT_TRUE(e2e::fs::exists(scan_ / "slices.info"));
+  // An earlier folder of slices is not replaced: the run is refused before it reads anything.
+  r = run({"OUTPUT_FORMAT = TIFF_SLICES", "OUTPUT_FILE = slices"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("OUTPUT_FORMAT = TIFF_SLICES writes a new folder of slices"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(std::distance(e2e::fs::directory_iterator(scan_ / "slices"),
+                          e2e::fs::directory_iterator{}),
+            5);
+
   r = run({"OUTPUT_FORMAT = hdf5", "OUTPUT_FILE = recon.h5"});
   ASSERT_EQ(r.exit_code, 0) << r.out;
   client({"read-hdf5", "recon.h5", "hdf5.raw"});
@@ -221,12 +240,16 @@ TEST_F(Formats, VolumesOfEveryFormatAreWrittenSafely) {
   client({"tiff", "."});
   const std::vector<std::string> tiff = {"FILE_POSTFIX = .tif", "BACKGROUND_FILE = background.tif",
                                          "FLATFIELD_FILE = flat.tif"};
-  for (const std::string format : {"TIFF", "HDF5"}) {
-    const std::string out = format == "TIFF" ? "recon.tif" : "recon.h5";
+  for (const std::string format : {"TIFF", "HDF5", "TIFF_SLICES"}) {
+    const std::string out = format == "TIFF" ? "recon.tif" : format == "HDF5" ? "recon.h5" : "slices";
     const std::vector<std::string> lines =
         with(tiff, {"OUTPUT_FORMAT = " + format, "OUTPUT_FILE = " + out});
-    ASSERT_EQ(run(lines).exit_code, 0);
-    const std::string earlier = e2e::read_text(scan_ / out);
+    // A folder of slices replaces none: the failed run is the first.
+    const bool folder = format == "TIFF_SLICES";
+    if (!folder) {
+      ASSERT_EQ(run(lines).exit_code, 0);
+    }
+    const std::string earlier = folder ? "" : e2e::read_text(scan_ / out);
     // Every projection unreadable: the run fails after it has begun writing.
     for (int k = 1; k <= 96; ++k) {
       char name[32];
@@ -238,7 +261,11 @@ TEST_F(Formats, VolumesOfEveryFormatAreWrittenSafely) {
     EXPECT_NE(r.out.find("could be input for slices 1 to 5: no volume is written"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(e2e::read_text(scan_ / out), earlier) << format;
+    if (folder) {
+      EXPECT_FALSE(e2e::fs::exists(scan_ / out));
+    } else {
+      EXPECT_EQ(e2e::read_text(scan_ / out), earlier) << format;
+    }
     for (const auto& entry : e2e::fs::directory_iterator(scan_)) {
       EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
     }

@@ -427,6 +427,33 @@ TEST_F(ImageFormats, TiffVolumeIsABigTiffStackThatReadsBack) {
             1);
 }
 
+// A folder of slices given up goes with everything in it; it never takes the place of a file or
+// of a folder that holds anything.
+TEST_F(ImageFormats, FolderOfTiffSlicesGoesThroughTheSafeOutput) {
+  RavVolumeGeometry g;
+  g.NUM_X = 3;
+  g.NUM_Y = 2;
+  g.NUM_Z = 4;
+  const std::vector<float> slice = {1, 2, 3, 4, 5, 6};
+  const std::string folder = path("slices");
+  int error = 0;
+  long holder = 0;
+  {
+    SafeOutput safe;
+    safe.slices().use_format(RavVolumeFormat::TIFF_SLICES, g);
+    ASSERT_EQ(safe.create(folder, 24, error, holder), SafeOutput::Opened::YES);
+    for (std::int32_t z = 1; z <= 2; ++z) EXPECT_EQ(safe.slices().write(z, slice), "");
+    EXPECT_TRUE(fs::exists(safe.temporary() + "/slice_0002.tif"));
+  }
+  EXPECT_TRUE(fs::is_empty(dir_));
+  std::ofstream(folder) << "an earlier file";
+  SafeOutput refused;
+  refused.slices().use_format(RavVolumeFormat::TIFF_SLICES, g);
+  EXPECT_EQ(refused.create(folder, 24, error, holder), SafeOutput::Opened::NO);
+  EXPECT_EQ(error, ENOTDIR);
+  EXPECT_EQ(rav_slice_file_name(12345), "slice_12345.tif");
+}
+
 TEST_F(ImageFormats, Hdf5VolumeGivenUpLeavesNothing) {
   const std::string file = path("volume.h5");
   write_hdf5_volume(file, 2);
