@@ -130,7 +130,7 @@ void read_flatfield(const ParameterSet& p, const SinogramPass& pass, const std::
   if (p.SUBTRACT_BACKGROUND) {
     for (std::size_t i = 0; i < flat.size(); ++i) flat[i] -= background[i];
   }
-  floor_flatfield(p, pass, name, real, flat, status);
+  floor_flatfield(p, pass, rav_reference_image(p, name, true).display(), real, flat, status);
 }
 
 std::string flatfield_name(const ParameterSet& p, std::int32_t number, std::int32_t& status) {

@@ -197,6 +197,8 @@ TEST_F(ImageFormats, TiffSampleTypesLayoutsAndCompressions) {
           for (int again = 0; again < 2; ++again) {
             expect_region(read(tiff(file), 12, 6, 3, 5, 13, 9), s, 0, 12, 3, 5, 13, 9);
             expect_region(read(tiff(file), 20, 11, 1, 1, 20, 11), s, 0, 20, 1, 1, 20, 11);
+            // Floating-point pixels choose the flat field's floor.
+            EXPECT_EQ(rav_image_real(), s.format == SAMPLEFORMAT_IEEEFP);
             rav_close_image_files();
           }
         }
