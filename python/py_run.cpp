@@ -46,7 +46,9 @@ py::tuple run(const std::string& parameter_file, const std::vector<std::string>&
   X(SINOGRAM_MEGABYTES) X(OUTPUT_FILE) X(DISPLAY_GRAPHICS) X(START_VOXEL_1) X(START_VOXEL_2)    \
   X(START_VOXEL_3) X(END_VOXEL_1) X(END_VOXEL_2) X(END_VOXEL_3) X(RECONSTRUCT_FROM_SINOGRAMS)   \
   X(HALF_ACQUISITION) X(FILTER) X(FILTER_CUTOFF) X(PADDING) X(CORRECT_DEAD_PIXELS)                \
-  X(RING_REMOVAL) X(RING_STRENGTH)
+  X(RING_REMOVAL) X(RING_STRENGTH)   \
+  X(INPUT_FORMAT) X(STACK_FILE) X(HDF5_DATASET) X(HDF5_WHITE_DATASET) X(HDF5_DARK_DATASET)       \
+  X(ANGLES_FROM_FILE) X(OUTPUT_FORMAT)
 
 py::dict read_parameters(const std::string& parameter_file) {
   flush_python_output();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dax.h"
+#include "rav_image_region.h"
 #include "ut.h"
 
 RavInZelfaState rav_in_zelfa_state;
@@ -236,19 +237,6 @@ Found find_image_1(ByteStream& stream, HeaderValues& header, std::int32_t& statu
   }
 }
 
-// The line that lists a bad region; true when the region is bad.
-bool bad_region(std::string_view axis, std::int32_t first, std::int32_t last,
-                std::int32_t maximum, std::int32_t& status) {
-  if (first >= 1 && first <= last &&
-      static_cast<std::int64_t>(last) - first + 1 <= static_cast<std::int64_t>(maximum)) {
-    return false;
-  }
-  UT_WRITE(std::string(axis) + "strelm, " + std::string(axis) + "endelm, " + std::string(axis) +
-               "maxdat = " + ut_fmt_int(first, 6) + ut_fmt_int(last, 6) + ut_fmt_int(maximum, 6),
-           status);
-  return true;
-}
-
 // Reads the region with the reader for the pixel type; RETSTAT as the region readers give it.
 void read_region(std::int32_t file_id, bool byte_swap, const HeaderValues& header,
                  std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstrelm,
@@ -313,20 +301,8 @@ void RAV_IN_ZELFA(std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstre
                   std::string_view file_name, std::int32_t& retstat, std::int32_t& xnumdat,
                   std::int32_t& ynumdat, std::span<float> data, std::int32_t& status) {
   if (st_bad(status, kRoutine)) return;
-  std::int32_t fault = 0;
-  if (xmaxdat < 1 || static_cast<std::uint64_t>(data.size()) <
-                         static_cast<std::uint64_t>(xmaxdat) * static_cast<std::uint64_t>(std::max(ymaxdat, 0))) {
-    fault = 1;
-  } else if (ymaxdat < 1) {
-    fault = 2;
-  } else if (bad_region("x", xstrelm, xendelm, xmaxdat, status)) {
-    fault = 5;
-  } else if (bad_region("y", ystrelm, yendelm, ymaxdat, status)) {
-    fault = 6;
-  }
-  if (fault != 0) {
-    ST_SAVE(kRoutine);
-    status = 180000 + fault;
+  if (rav_region_refused(kRoutine, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
+                         data.size(), status)) {
     return;
   }
 

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <dirent.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,7 +19,7 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // The files a signal removes. The handler may run on any thread at any moment, so it reads only
 // these fixed buffers, each published by its flag after its path is in place.
-enum Slot { TEMPORARY, TEMPORARY_INFO, LOCK, SLOTS };
+enum Slot { TEMPORARY, TEMPORARY_INFO, TEMPORARY_HEADER, LOCK, SLOTS };
 constexpr std::size_t kPathBytes = 4096;
 // A file is named by the descriptor of its folder and its name in that folder: it is removed
 // from the folder it was created in, even when that folder has been moved meanwhile.
@@ -46,6 +48,36 @@ void remember(Slot slot, int folder, const std::string& name) {
 
 void forget(Slot slot) { g_slots[slot].used.store(0); }
 
+// Removes NAME in FOLDER: a file, or a folder of files (a volume of one file per slice) with
+// everything in it. Only system calls, so that a signal handler may call it.
+void remove_entry(int folder, const char* name) {
+  if (::unlinkat(folder, name, 0) == 0 || errno != EISDIR) return;
+  const int inner = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (inner >= 0) {
+    alignas(8) char buffer[4096];
+    // Entries removed while the folder is listed may hide others: listed again from the start
+    // until it lists nothing to remove.
+    for (bool removed = true; removed;) {
+      removed = false;
+      ::lseek(inner, 0, SEEK_SET);
+      for (long n; (n = ::syscall(SYS_getdents64, inner, buffer, sizeof buffer)) > 0;) {
+        for (long at = 0; at < n;) {
+          const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+          at += entry->d_reclen;
+          const char* entry_name = entry->d_name;
+          if (entry_name[0] == '.' && (entry_name[1] == 0 ||
+                                       (entry_name[1] == '.' && entry_name[2] == 0))) {
+            continue;
+          }
+          removed |= ::unlinkat(inner, entry_name, 0) == 0;
+        }
+      }
+    }
+    ::close(inner);
+  }
+  ::unlinkat(folder, name, AT_REMOVEDIR);
+}
+
 extern "C" void remove_and_end(int signal_number) {
   if (g_renaming.load() != 0) {
     g_pending.store(signal_number);
@@ -53,7 +85,7 @@ extern "C" void remove_and_end(int signal_number) {
   }
   const int saved = errno;
   for (SignalSlot& s : g_slots) {
-    if (s.used.load() != 0) ::unlinkat(s.folder, s.name, 0);
+    if (s.used.load() != 0) remove_entry(s.folder, s.name);
   }
   // Ended by the signal itself, as the process would have been without this handler.
   struct sigaction action {};
@@ -160,8 +192,9 @@ void rav_remove_files_on_signals() {
 SafeOutput::~SafeOutput() {
   [[maybe_unused]] const std::string ignored = slices_.close();
   if (owner_ && !temporary_.empty()) {
-    ::unlinkat(folder_fd_, base_of(temporary_).c_str(), 0);
+    remove_entry(folder_fd_, base_of(temporary_).c_str());
     ::unlinkat(folder_fd_, base_of(temporary_info()).c_str(), 0);
+    ::unlinkat(folder_fd_, base_of(temporary_header()).c_str(), 0);
   }
   forget_files();
   release_lock();
@@ -184,6 +217,7 @@ bool SafeOutput::open_folder(const std::string& path, int& error_number) {
 void SafeOutput::remember_files() {
   remember(TEMPORARY, folder_fd_, base_of(temporary_));
   remember(TEMPORARY_INFO, folder_fd_, base_of(temporary_info()));
+  remember(TEMPORARY_HEADER, folder_fd_, base_of(temporary_header()));
 }
 
 SafeOutput::Opened SafeOutput::create(const std::string& name, std::int64_t record_bytes,
@@ -196,7 +230,16 @@ SafeOutput::Opened SafeOutput::create(const std::string& name, std::int64_t reco
   }
   name_ = followed(name);
   struct stat info {};
-  if (::stat(name_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+  const bool exists = ::stat(name_.c_str(), &info) == 0;
+  if (slices_.writes_folder()) {
+    // A folder of slices replaces no file, and no folder that holds anything.
+    if (exists && !S_ISDIR(info.st_mode)) error_number = ENOTDIR;
+    std::error_code error;
+    if (exists && S_ISDIR(info.st_mode) && !std::filesystem::is_empty(name_, error)) {
+      error_number = ENOTEMPTY;
+    }
+    if (error_number != 0) return Opened::NO;
+  } else if (exists && !S_ISREG(info.st_mode)) {
     if (S_ISDIR(info.st_mode)) {
       error_number = EISDIR;
       return Opened::NO;
@@ -270,20 +313,28 @@ std::string SafeOutput::commit() {
   if (temporary_.empty()) return "";
   if (std::string changed = check_unchanged(); !changed.empty()) return changed;
   const std::string base = base_of(name_);
-  const std::string info = base + ".info";
   g_renaming.store(1);
   std::string failure;
   if (::renameat(folder_fd_, base_of(temporary_).c_str(), folder_fd_, base.c_str()) != 0) {
     failure = "ERROR: Problem renaming the output file " + temporary_ + " to " + name_ + ": " +
               std::strerror(errno);
   } else {
-    // The new volume is in place: an info file of the earlier one must not stay beside it.
-    if (::renameat(folder_fd_, base_of(temporary_info()).c_str(), folder_fd_, info.c_str()) != 0) {
+    // The new volume is in place: an info file or header of the earlier one must not stay
+    // beside it.
+    const struct {
+      std::string temporary, suffix, what;
+    } companions[] = {{temporary_info(), ".info", "volume info file"},
+                      {temporary_header(), ".mhd", "MetaImage header"}};
+    for (const auto& c : companions) {
+      const std::string target = base + c.suffix;
+      if (::renameat(folder_fd_, base_of(c.temporary).c_str(), folder_fd_, target.c_str()) == 0) {
+        continue;
+      }
       const int error = errno;
-      ::unlinkat(folder_fd_, info.c_str(), 0);
-      if (error != ENOENT) {
-        failure = "ERROR: Problem renaming the volume info file " + temporary_info() + " to " +
-                  name_ + ".info: " + std::strerror(error);
+      ::unlinkat(folder_fd_, target.c_str(), 0);
+      if (error != ENOENT && failure.empty()) {
+        failure = "ERROR: Problem renaming the " + c.what + " " + c.temporary + " to " + name_ +
+                  c.suffix + ": " + std::strerror(error);
       }
     }
     owner_ = false;
@@ -302,6 +353,7 @@ void SafeOutput::hand_over() {
 void SafeOutput::forget_files() {
   forget(TEMPORARY);
   forget(TEMPORARY_INFO);
+  forget(TEMPORARY_HEADER);
 }
 
 void SafeOutput::release_lock() {

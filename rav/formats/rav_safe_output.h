@@ -40,6 +40,8 @@ class SafeOutput {
   // goes with it.
   const std::string& temporary() const { return temporary_; }
   std::string temporary_info() const { return temporary_ + ".info"; }
+  // The MetaImage header that goes with it (written only for a raw volume).
+  std::string temporary_header() const { return temporary_ + ".mhd"; }
   // The lock file beside the output file.
   static std::string lock_name(const std::string& name) { return name + ".lock"; }
 
@@ -49,7 +51,7 @@ class SafeOutput {
   // "" or the "ERROR: " lines when the folder of the output file, or the temporary file, is no
   // longer the one the run created (removed or replaced during the run).
   std::string check_unchanged() const;
-  // Renames the temporary file (and its info file, when one was written) into place, after
+  // Renames the temporary file (and its info file and header, when written) into place, after
   // making sure that neither it nor its folder was removed or replaced during the run. Answers
   // "" or the "ERROR: " lines of the failure (the earlier volume is then as it was).
   std::string commit();

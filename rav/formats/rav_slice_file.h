@@ -1,10 +1,14 @@
 // The output slice file: headerless fixed-length records of NUM_X x NUM_Y floats in the
-// machine's byte order, record 1 first.
+// machine's byte order, record 1 first; or, when asked for, the same slices as a TIFF stack or
+// an HDF5 file.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+
+#include "rav_volume_writer.h"
 
 // The file is held open by its descriptor for the run and closed when the object goes. Every
 // record goes out with pwrite at a 64-bit offset, so there is no buffer that could hide a failed
@@ -25,7 +29,7 @@ class SliceFile {
             Mode mode = Mode::CUT);
   // Forces the records written to the disk; answers the "ERROR: " line when that fails.
   std::string sync();
-  bool is_open() const { return descriptor_ >= 0; }
+  bool is_open() const { return descriptor_ >= 0 || writer_open_; }
   // The name the messages give: the name opened, or the one set with show_as (a file written
   // under a temporary name is named as the file it becomes).
   const std::string& name() const { return name_; }
@@ -37,7 +41,21 @@ class SliceFile {
   // Closes the file; answers the "ERROR: " line when the data did not reach the disk.
   std::string close();
 
+  // From the next open on, the records go into a volume file of FORMAT with GEOMETRY (the
+  // raw records for RAW). A TIFF stack or an HDF5 file is written by one process (never opened
+  // with KEEP); it is complete, and forced to the disk, once closed.
+  void use_format(RavVolumeFormat format, const RavVolumeGeometry& geometry);
+  // True when the volume is a folder of files (TIFF_SLICES).
+  bool writes_folder() const { return writer_ && writer_->folder(); }
+
  private:
+  int writer_open(const std::string& name, Mode mode);
+  std::string finish_writer();
+
+  std::unique_ptr<RavVolumeWriter> writer_;  // null: the raw records
+  std::string writer_path_;                  // the file the writer writes
+  bool writer_open_ = false;
+  RavVolumeGeometry geometry_;
   int descriptor_ = -1;
   std::string name_;
   std::int64_t record_bytes_ = 0;

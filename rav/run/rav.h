@@ -83,6 +83,18 @@ struct ParameterSet {
   bool CORRECT_DEAD_PIXELS = false;
   std::string RING_REMOVAL = "NONE";          // NONE, SORTING
   std::int32_t RING_STRENGTH = 2;             // widest stripe removed, in bins
+
+  // Input and output formats: TIFF and HDF5 images, TIFF and HDF5 volumes.
+  std::string INPUT_FORMAT;    // KEYWORD_HEADER, TIFF or HDF5; empty: by each file's extension
+  std::string STACK_FILE;      // text 256: one file holding every projection (or sinogram), a
+                               // TIFF page or an HDF5 image each, numbered from 0
+  std::string HDF5_DATASET = "/exchange/data";              // text 256
+  std::string HDF5_WHITE_DATASET = "/exchange/data_white";  // text 256
+  std::string HDF5_DARK_DATASET = "/exchange/data_dark";    // text 256
+  bool ANGLES_FROM_FILE = false;  // the angles of /exchange/theta instead of ANGLE_OFFSET and
+                                  // ANGLE_BETWEEN_PROJECTIONS (which they are otherwise checked
+                                  // against)
+  std::string OUTPUT_FORMAT;   // RAW (also when empty), TIFF or HDF5
 };
 
 // Declared lengths of the text fields: longer values are cut to them.

@@ -121,6 +121,7 @@ bool outputs_of(FileCheck& check, const ParameterSet& p, bool from_sinograms) {
     const std::string remedy = "choose another OUTPUT_FILE";
     if (!check.output(name, "the output file", remedy) ||
         !check.output(name + ".info", "the volume info file", remedy) ||
+        !check.output(name + ".mhd", "the MetaImage header", remedy) ||
         !check.output(SafeOutput::lock_name(name), "the lock file", remedy)) {
       return false;
     }
@@ -142,7 +143,12 @@ bool rav_check_outputs(const ParameterSet& p, bool from_sinograms, std::int32_t&
   const std::int64_t count = from_sinograms ? (span + p.FILE_INTERVAL) / p.FILE_INTERVAL
                                             : (span + 1) / std::abs(p.FILE_INTERVAL);
   const std::string what = from_sinograms ? "the stored sinogram" : "the projection";
-  for (std::int64_t n = 0; n < count; ++n) {
+  // One file holding every image of the series (and, for HDF5, its flat fields and backgrounds
+  // when no other file is named).
+  if (!trimmed(p.STACK_FILE).empty()) {
+    if (!check.input(trimmed(p.STACK_FILE), "the stack file")) return false;
+  }
+  for (std::int64_t n = 0; n < count && trimmed(p.STACK_FILE).empty(); ++n) {
     const auto number = static_cast<std::int32_t>(p.NUM_FIRST_IMAGE + n * p.FILE_INTERVAL);
     const std::string name = numbered(p.FILE_PREFIX, number, p.NUMBER_LENGTH_VARIES,
                                       p.LENGTH_OF_NUMERICAL_PART, p.FILE_POSTFIX);

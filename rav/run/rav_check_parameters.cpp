@@ -11,6 +11,7 @@
 #include "rav_accuracy.h"
 #include "rav_core.h"
 #include "rav_drivers.h"
+#include "rav_input_output.h"
 #include "ut.h"
 
 namespace {
@@ -260,7 +261,8 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
   if (!check_accuracy(p, from_sinograms, status)) return false;
   if (from_sinograms) {
     return check_axis_keywords(p, p.NUM_IMAGE_1, p.NUM_IMAGE_2, status) &&
-           check_known_block(p, p.NUM_IMAGE_1, 1, p.START_VOXEL_1, p.END_VOXEL_1, status);
+           check_known_block(p, p.NUM_IMAGE_1, 1, p.START_VOXEL_1, p.END_VOXEL_1, status) &&
+           rav_check_formats(p, true, status);
   }
 
   if (!check_range(3, p.START_VOXEL_3, p.END_VOXEL_3, status)) return false;
@@ -303,5 +305,5 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
                       " bytes",
                   kBadInteger, status);
   }
-  return true;
+  return rav_check_formats(p, false, status);
 }

@@ -9,7 +9,8 @@
 #include "dax.h"
 #include "rav_accuracy.h"
 #include "rav_drivers.h"
-#include "rav_in_zelfa.h"
+#include "rav_input_output.h"
+#include "rav_progress.h"
 #include "ut.h"
 #include "vu.h"
 
@@ -48,17 +49,21 @@ std::string numbered_name(std::string_view prefix, std::int32_t number, bool len
 
 // Reads the pass's region of a background or flat field; an image that cannot be read ends the
 // run, since every projection would be corrected wrongly.
+// WHITE: a flat field (an HDF5 file's white images), otherwise a background (its dark ones).
 void read_reference(const ParameterSet& p, const SinogramPass& pass, const std::string& name,
-                    std::string_view message, std::vector<float>& data, std::int32_t& status) {
+                    bool white, std::vector<float>& data, std::int32_t& status) {
   const Region r = pass_region(p, pass);
+  const std::string_view message = white ? "ERROR: Problem inputting flat-field"
+                                         : "ERROR: Problem inputting background";
+  const RavImageSource source = rav_reference_image(p, name, white);
   std::int32_t retstat = 0, xnum = 0, ynum = 0;
-  RAV_IN_ZELFA(pass.DATA_DIM_1, pass.DATA_DIM_2, r.x_start, r.y_start, r.x_end, r.y_end, name,
+  RAV_IN_IMAGE(source, pass.DATA_DIM_1, pass.DATA_DIM_2, r.x_start, r.y_start, r.x_end, r.y_end,
                retstat, xnum, ynum, data, status);
   if (status != ST_OK) {
-    throw RavFatalError(std::string(message) + "\n" + name + "\n       " +
-                        std::strerror(dax_open_error()));
+    throw RavFatalError(std::string(message) + "\n" + source.display() + "\n       " +
+                        std::strerror(rav_image_open_error()));
   }
-  if (retstat != 0) throw RavFatalError(std::string(message) + "\n" + name);
+  if (retstat != 0) throw RavFatalError(std::string(message) + "\n" + source.display());
 }
 
 // The median of the finite values of the pass's region of DATA (0 when there is none).
@@ -121,12 +126,12 @@ void floor_flatfield(const ParameterSet& p, const SinogramPass& pass, const std:
 void read_flatfield(const ParameterSet& p, const SinogramPass& pass, const std::string& name,
                     const std::vector<float>& background, std::vector<float>& flat,
                     std::int32_t& status) {
-  read_reference(p, pass, name, "ERROR: Problem inputting flat-field", flat, status);
-  const bool real = rav_in_zelfa_state.pixel_type == ZelfaPixelType::REAL4;
+  read_reference(p, pass, name, true, flat, status);
+  const bool real = rav_image_real();
   if (p.SUBTRACT_BACKGROUND) {
     for (std::size_t i = 0; i < flat.size(); ++i) flat[i] -= background[i];
   }
-  floor_flatfield(p, pass, name, real, flat, status);
+  floor_flatfield(p, pass, rav_reference_image(p, name, true).display(), real, flat, status);
 }
 
 std::string flatfield_name(const ParameterSet& p, std::int32_t number, std::int32_t& status) {
@@ -236,8 +241,8 @@ void output_sinograms(const SinogramPass& pass, std::span<float> SINOGRAMS,
 void read_references(const ParameterSet& p, const SinogramPass& pass, ImageBuffers& images,
                      std::int32_t& status) {
   if (p.SUBTRACT_BACKGROUND) {
-    read_reference(p, pass, p.BACKGROUND_FILE.substr(0, SLEN(p.BACKGROUND_FILE)),
-                   "ERROR: Problem inputting background", images.BACKGROUND_DATA, status);
+    read_reference(p, pass, p.BACKGROUND_FILE.substr(0, SLEN(p.BACKGROUND_FILE)), false,
+                   images.BACKGROUND_DATA, status);
   }
   if (!p.CORRECT_FLATFIELD) return;
   const std::string name = p.FLATFIELD_CHANGING
@@ -292,8 +297,8 @@ void input_projection(const ParameterSet& p, const SinogramPass& pass, std::int3
                       PassState& state, ReconTimes& times, ImageBuffers& images,
                       std::span<float> SINOGRAMS, std::int32_t& status) {
   const std::int32_t number = p.NUM_FIRST_IMAGE + (j - 1) * p.FILE_INTERVAL;
-  const std::string name = numbered_name(p.FILE_PREFIX, number, p.NUMBER_LENGTH_VARIES,
-                                         p.LENGTH_OF_NUMERICAL_PART, p.FILE_POSTFIX, status);
+  const RavImageSource source = rav_series_image(p, number, status);
+  const std::string name = source.display();
   if ((j - 1) % 100 == 0) UT_WRITE("INFO: Inputting from " + name + " (and onwards)", status);
   if (p.CORRECT_FLATFIELD && p.FLATFIELD_CHANGING &&
       state.IMAGES_SINCE_FLATFIELD == p.FF_FILE_INTERVAL) {
@@ -308,9 +313,10 @@ void input_projection(const ParameterSet& p, const SinogramPass& pass, std::int3
   const Region region = pass_region(p, pass);
   const RunClock before_input = RunClock::now(status);
   std::int32_t retstat = 0, xnum = 0, ynum = 0;
-  RAV_IN_ZELFA(pass.DATA_DIM_1, pass.DATA_DIM_2, region.x_start, region.y_start, region.x_end,
-               region.y_end, name, retstat, xnum, ynum, images.IMAGE_DATA, status);
+  RAV_IN_IMAGE(source, pass.DATA_DIM_1, pass.DATA_DIM_2, region.x_start, region.y_start,
+               region.x_end, region.y_end, retstat, xnum, ynum, images.IMAGE_DATA, status);
   before_input.add_since(times.ELAPSE_INPUT, times.CPU_INPUT, status);
+  rav_progress_projection(j);
   if (retstat != 0 || status != ST_OK) {
     // A projection that cannot be read contributes nothing, never a neighbour's values.
     rav_input_warning(name, status == ST_OK);
@@ -321,8 +327,11 @@ void input_projection(const ParameterSet& p, const SinogramPass& pass, std::int3
     rav_fill_dead_pixels(state.dead, state.rows, images.IMAGE_DATA);
     const float flat_weight = static_cast<float>(state.IMAGES_SINCE_FLATFIELD) /
                               static_cast<float>(p.FF_FILE_INTERVAL);
-    state.raised += store_projection(p, pass, xnum, ynum, j, flat_weight, state.SINOGRAM_SCALE,
-                                     images, SINOGRAMS, state.not_finite);
+    const float scale = pass.PROJECTION_WEIGHTS.empty()
+                            ? state.SINOGRAM_SCALE
+                            : state.SINOGRAM_SCALE * pass.PROJECTION_WEIGHTS[j - 1];
+    state.raised += store_projection(p, pass, xnum, ynum, j, flat_weight, scale, images,
+                                     SINOGRAMS, state.not_finite);
     before_correction.add_since(times.ELAPSE_SINOGRAMS, times.CPU_SINOGRAMS, status);
   }
   ++state.IMAGES_SINCE_FLATFIELD;
@@ -351,7 +360,7 @@ void rav_input_warning(const std::string& name, bool opened) {
   std::int32_t status = ST_OK;
   UT_WRITE("WARNING: Problem inputting from", status);
   UT_WRITE("         " + name, status);
-  if (!opened) UT_WRITE("         " + std::string(std::strerror(dax_open_error())), status);
+  if (!opened) UT_WRITE("         " + std::string(std::strerror(rav_image_open_error())), status);
 }
 
 void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, ReconTimes& times,
@@ -365,6 +374,10 @@ void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, Recon
   state.NEXT_FLATFIELD = p.FF_NUM_FIRST_IMAGE + p.FF_FILE_INTERVAL;
 
   UT_WRITE("INFO: Inputting data from file", status);
+  // The TIFF and HDF5 files the readers keep open are closed at the end of the pass.
+  const struct CloseImageFiles {
+    ~CloseImageFiles() { rav_close_image_files(); }
+  } close_image_files;
   read_references(p, pass, images, status);
   if (p.CORRECT_DEAD_PIXELS && p.CORRECT_FLATFIELD) {
     find_dead_pixels(p, pass, state, images, status);

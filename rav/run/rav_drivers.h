@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,6 +60,8 @@ struct RunReport {
   bool full = true;
   std::int64_t slices = 0;             // slices written by this rank
   std::int64_t slices_from_input = 0;  // of these, slices whose input could be read
+  // Output formats: the geometry of a raw volume, for its MetaImage header beside the info file.
+  std::optional<RavVolumeGeometry> header = std::nullopt;
 };
 void rav_finish_run(const RunReport& report, SafeOutput* out, const std::string& OUTPUT_FILE,
                     std::int32_t NUM_X, std::int32_t NUM_Y, std::int32_t& status);
@@ -74,6 +77,9 @@ struct SinogramPass {
   std::int32_t FIRST_SLICE = 1, LAST_SLICE = 1;
   std::int32_t DATA_DIM_1 = 0, DATA_DIM_2 = 0;
   std::int32_t NUM_BINS = 0, NUM_PROJECTIONS = 0, SLICES_PER_PASS = 0;
+  // Input formats: each projection's weight when an HDF5 file's angles are not evenly spaced
+  // (empty: every projection weighs 1).
+  std::vector<float> PROJECTION_WEIGHTS;
 };
 
 // Reads the pass's rows (or columns) of every projection, corrects them and stores sinogram k

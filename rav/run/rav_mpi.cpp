@@ -309,6 +309,13 @@ std::int64_t rav_mpi_parameter_key(const ParameterSet& p) {
                      p.RECONSTRUCT_FROM_SINOGRAMS}) {
     mix_value(h, value);
   }
+  // Input and output formats.
+  for (const std::string* text : {&p.INPUT_FORMAT, &p.STACK_FILE, &p.HDF5_DATASET,
+                                  &p.HDF5_WHITE_DATASET, &p.HDF5_DARK_DATASET,
+                                  &p.OUTPUT_FORMAT}) {
+    mix_text(h, *text);
+  }
+  mix_value(h, p.ANGLES_FROM_FILE);
   return static_cast<std::int64_t>(h >> 2);
 }
 

@@ -105,6 +105,14 @@ const auto kKeywords = std::to_array<Keyword>({
     {"CORRECT_DEAD_PIXELS", &P::CORRECT_DEAD_PIXELS},
     {"RING_REMOVAL", WordField{&P::RING_REMOVAL, RAV_RING_WORDS}},
     {"RING_STRENGTH", &P::RING_STRENGTH},
+    // Input and output formats.
+    {"INPUT_FORMAT", TextField{&P::INPUT_FORMAT, RAV_SHORT_TEXT}},
+    {"STACK_FILE", TextField{&P::STACK_FILE, RAV_LONG_TEXT}},
+    {"HDF5_DATASET", TextField{&P::HDF5_DATASET, RAV_LONG_TEXT}},
+    {"HDF5_WHITE_DATASET", TextField{&P::HDF5_WHITE_DATASET, RAV_LONG_TEXT}},
+    {"HDF5_DARK_DATASET", TextField{&P::HDF5_DARK_DATASET, RAV_LONG_TEXT}},
+    {"ANGLES_FROM_FILE", &P::ANGLES_FROM_FILE},
+    {"OUTPUT_FORMAT", TextField{&P::OUTPUT_FORMAT, RAV_SHORT_TEXT}},
 });
 
 // How many value tokens follow "=" for a kind of value: one, unless a kind says otherwise by a

@@ -14,6 +14,7 @@
 
 #include "rav_accuracy.h"
 #include "rav_allocate.h"
+#include "rav_progress.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
 #include "vu.h"
@@ -56,6 +57,7 @@ void rav_write_record(SliceFile& out, std::int32_t& NEXT_RECORD, std::span<const
   const std::string failure = out.write(NEXT_RECORD, slice);
   if (!failure.empty()) throw RavFatalError(failure);
   ++NEXT_RECORD;
+  rav_progress_slice();
 }
 
 void rav_loop_progress(std::int32_t s, std::int32_t& status) {

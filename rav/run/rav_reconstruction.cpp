@@ -9,6 +9,8 @@
 #include "rav_allocate.h"
 #include "rav_axis_run.h"
 #include "rav_drivers.h"
+#include "rav_input_output.h"
+#include "rav_progress.h"
 #include "ut.h"
 
 namespace {
@@ -59,7 +61,15 @@ void report_threads(const RunPlan& r, std::int32_t& status) {
            status);
 }
 
-RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
+// The angles of an HDF5 file, with ANGLES_FROM_FILE, when they are not evenly spaced (evenly
+// spaced ones are put into the parameters): one by one, and the weights of the projections.
+struct FileAngles {
+  std::vector<double> list;
+  std::vector<float> weights;
+};
+
+RunPlan plan_run(const ParameterSet& parameters, const FileAngles& file_angles,
+                 std::int32_t& status) {
   RunPlan r;
   ParameterSet& p = r.p;
   p = parameters;
@@ -78,8 +88,15 @@ RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
   r.pass.NUM_PROJECTIONS = (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);
 
   SlicePass& s = r.slices;
-  s.geometry = rav_run_geometry(p, r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS,
-                                {p.START_VOXEL_1, p.START_VOXEL_2, r.NUM_X, r.NUM_Y}, r.half);
+  const RavBlock block{p.START_VOXEL_1, p.START_VOXEL_2, r.NUM_X, r.NUM_Y};
+  s.geometry = rav_run_geometry(p, r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS, block, r.half);
+  if (!file_angles.list.empty()) {
+    // Angles of an HDF5 file that are not evenly spaced (never with the keywords of the axis).
+    s.geometry = rav_geometry(r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS, p.ROTATION_AXIS_POSITION,
+                              {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, file_angles.list},
+                              block);
+    r.pass.PROJECTION_WEIGHTS = file_angles.weights;
+  }
   s.METHOD = p.OVERSAMPLING_FACTOR;
   s.DISPLAY_GRAPHICS = p.DISPLAY_GRAPHICS;
   s.filter = rav_filter_options(p);
@@ -145,11 +162,15 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   if (st_bad(status, kRoutine)) return;
   if (!rav_run_usable(parameters, false, kRoutine, status)) return;
   ParameterSet run = parameters;
+  FileAngles file_angles;
+  file_angles.list = rav_file_angles(
+      run, (run.NUM_LAST_IMAGE - run.NUM_FIRST_IMAGE + 1) / std::abs(run.FILE_INTERVAL),
+      file_angles.weights, status);
   // The time of a run that finds its axis counts from the start of the search.
   RunReport report{RunClock::now(status), {}, true};
   if (run.ROTATION_AXIS_AUTO && !rav_find_run_axis(run, report.times, status)) return;
   rav_sweep_first_slice(run);
-  RunPlan r = plan_run(run, status);
+  RunPlan r = plan_run(run, file_angles, status);
   const ParameterSet& p = r.p;
   if (r.half) rav_report_half_acquisition(*r.half, status);
   RunArrays arrays;
@@ -157,11 +178,16 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
 
   // Records are numbered over the whole volume: the slab's first slice goes to its own record.
   SafeOutput out;
+  const auto header = rav_choose_output_format(
+      out.slices(), p,
+      rav_volume_geometry(p, false, r.NUM_X, r.NUM_Y, r.NUM_Z, r.pass.NUM_PROJECTIONS));
   std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(r.slab.first);
   const bool go = !p.OUTPUT_RECONSTRUCTION ||
                   rav_open_output(out, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y, r.slab.count > 0, status);
   if (!run.ROTATION_AXIS_AUTO) report.start = RunClock::now(status);
+  report.header = header;
   std::int64_t records = r.slab.count;  // written by this rank
+  const RavProgress progress(p.OUTPUT_RECONSTRUCTION ? r.slab.count : 0, r.NUM_PASSES);
   for (std::int32_t number = 1; go && number <= r.NUM_PASSES; ++number) {
     r.pass.FIRST_SLICE = p.START_VOXEL_3 + (number - 1) * r.pass.SLICES_PER_PASS;
     r.pass.LAST_SLICE = std::min(r.pass.FIRST_SLICE + r.pass.SLICES_PER_PASS - 1, p.END_VOXEL_3);
@@ -170,6 +196,7 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
                  "  passes",
              status);
     UT_WRITE("      Inputting data and creating sinograms", status);
+    rav_progress_pass(number, r.pass.NUM_PROJECTIONS);
     RAV_CREATE_SINOGRAMS(p, r.pass, report.times, arrays.images, arrays.SINOGRAMS, status);
     if (!p.OUTPUT_RECONSTRUCTION) continue;
     if (axis_pass(r, arrays, out.slices(), NEXT_RECORD, report.times, records, status)) continue;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "rav_drivers.h"
+#include "rav_input_output.h"
 #include "ut.h"
 
 bool rav_run_usable(const ParameterSet& parameters, bool from_sinograms, std::string_view routine,
@@ -26,6 +27,11 @@ std::string open_failure(const std::string& name, int error_number) {
   if (error_number == EACCES || error_number == EPERM || error_number == EROFS) {
     message += "\n       The volume is written under a temporary name in the folder of the"
                "\n       output file and renamed when complete: that folder must be writable";
+  }
+  if (error_number == ENOTEMPTY || error_number == ENOTDIR) {
+    message += "\n       OUTPUT_FORMAT = TIFF_SLICES writes a new folder of slices; it replaces"
+               "\n       no file and no folder that holds anything: remove the earlier one, or"
+               "\n       choose another OUTPUT_FILE";
   }
   return message;
 }
@@ -55,7 +61,10 @@ void create_or_end(SafeOutput& out, const std::string& OUTPUT_FILE, std::int64_t
   if (opened == SafeOutput::Opened::NO) throw RavFatalError(open_failure(name, error_number));
   // Written in place (a device): the info file of an earlier volume under this name does not
   // describe what is written now.
-  if (out.temporary().empty()) std::remove((name + ".info").c_str());
+  if (out.temporary().empty()) {
+    std::remove((name + ".info").c_str());
+    std::remove((name + ".mhd").c_str());
+  }
 }
 
 void print_minutes(const char* label, double seconds, int width) {
@@ -97,7 +106,8 @@ namespace {
 // The info file and the renaming of the volume into place, on rank 0 after every rank has
 // written its slices.
 void complete_volume(SafeOutput& out, const std::string& OUTPUT_FILE, std::int32_t NUM_X,
-                     std::int32_t NUM_Y, std::int64_t NUM_Z, std::int32_t& status) {
+                     std::int32_t NUM_Y, std::int64_t NUM_Z,
+                     const std::optional<RavVolumeGeometry>& header, std::int32_t& status) {
   const auto z = static_cast<std::int32_t>(NUM_Z);
   if (out.temporary().empty()) {
     // Written in place (a device): the info file as it goes.
@@ -114,6 +124,7 @@ void complete_volume(SafeOutput& out, const std::string& OUTPUT_FILE, std::int32
                         "; the volume was not written");
   }
   if (status != ST_OK) return;  // a write failed (reported): the volume is not put in place
+  if (header) rav_describe_volume(out.temporary_header(), out.name(), *header, z, status);
   const std::string failure = out.commit();
   if (!failure.empty()) throw RavFatalError(failure);
 }
@@ -146,7 +157,7 @@ void rav_finish_run(const RunReport& report, SafeOutput* out, const std::string&
                         " slices had an input that could be read: no volume is written");
   }
   if (out != nullptr) complete_volume(*out, OUTPUT_FILE, NUM_X, NUM_Y,
-                                      static_cast<std::int64_t>(sums[5]), status);
+                                      static_cast<std::int64_t>(sums[5]), report.header, status);
   if (status != ST_OK) return;
   std::printf(" \nTiming Information\n");
   print_minutes("Total CPU time = ", sums[0], 10);

@@ -8,7 +8,8 @@
 #include "rav_allocate.h"
 #include "rav_axis_run.h"
 #include "rav_drivers.h"
-#include "rav_in_zelfa.h"
+#include "rav_input_output.h"
+#include "rav_progress.h"
 #include "ut.h"
 
 namespace {
@@ -19,13 +20,10 @@ constexpr std::string_view kRoutine = "Subroutine RAV_SINORECONSTRUCTION V0.1 ";
 // warning, since one of them would spread over the whole slice through the filter.
 bool read_sinogram(const ParameterSet& p, std::int32_t number, std::span<float> SINOGRAM,
                    std::int32_t& status) {
-  bool overflow = false;
-  std::string name;
-  UT_FILENAME(p.FILE_PREFIX, number, !p.NUMBER_LENGTH_VARIES, p.LENGTH_OF_NUMERICAL_PART,
-              p.FILE_POSTFIX, overflow, name, status);
-  name.resize(static_cast<std::size_t>(SLEN(name)));
+  const RavImageSource source = rav_series_image(p, number, status);
+  const std::string name = source.display();
   std::int32_t retstat = 0, xnum = 0, ynum = 0;
-  RAV_IN_ZELFA(p.NUM_IMAGE_1, p.NUM_IMAGE_2, 1, 1, p.NUM_IMAGE_1, p.NUM_IMAGE_2, name, retstat,
+  RAV_IN_IMAGE(source, p.NUM_IMAGE_1, p.NUM_IMAGE_2, 1, 1, p.NUM_IMAGE_1, p.NUM_IMAGE_2, retstat,
                xnum, ynum, SINOGRAM, status);
   if (status != ST_OK || retstat != 0) {
     rav_input_warning(name, status == ST_OK);
@@ -155,9 +153,14 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status
 
   // Records are numbered over the whole volume: the slab's first sinogram has its own record.
   SafeOutput out;
+  const auto header = rav_choose_output_format(
+      out.slices(), p, rav_volume_geometry(p, true, NUM_X, NUM_Y, count, p.NUM_IMAGE_2));
   const bool go = rav_open_output(out, p.OUTPUT_FILE, NUM_X, NUM_Y, slab.count > 0, status);
   std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(slab.first);
   RunReport report{RunClock::now(status), {}, false};
+  report.header = header;
+  const RavProgress progress(slab.count, 1);
+  rav_progress_pass(1, 0);
   for (std::int64_t n = slab.first; go && n < slab.first + slab.count; ++n) {
     const auto number = static_cast<std::int32_t>(p.NUM_FIRST_IMAGE + n * p.FILE_INTERVAL);
     const bool shown = n * p.FILE_INTERVAL % 10 == 0;
@@ -184,6 +187,7 @@ void RAV_SINORECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status
   if (rings.method != RavRingOptions::NONE && report.slices_from_input > 0) {
     rav_report_rings(stripes, report.slices_from_input, status);
   }
+  rav_close_image_files();
   rav_close_output(out);
   if (go) rav_finish_run(report, &out, p.OUTPUT_FILE, NUM_X, NUM_Y, status);
 }

@@ -9,6 +9,7 @@
 #include "rav.h"
 #include "rav_core.h"
 #include "rav_mpi.h"
+#include "rav_progress.h"
 #include "ut.h"
 #include "vu.h"
 
@@ -107,7 +108,9 @@ bool answered_option(int argc, char** argv, std::int32_t& status) {
        "renamed when complete: a run that fails or is stopped leaves an earlier volume",
        "as it was.", " ", "Options after the parameter file name (graphics):",
        "  +PNG         every picture as the next rav_plot_NNNN.png, no window",
-       "  +LANDSCAPE   a landscape page", " ", "  --help       this text",
+       "  +LANDSCAPE   a landscape page", " ",
+       "  --quiet      no progress line on a terminal's standard error", " ",
+       "  --help       this text",
        "  --version    the program's version", " ",
        "Exit code: 0 the whole volume was written, 1 it was not, 2 no parameter file."},
       status);
@@ -124,6 +127,7 @@ int RAV_VUZAV(int argc, char** argv) {
     std::fflush(stdout);
     return 0;
   }
+  rav_progress_setup(argc, argv);
 
   write_lines({" ", "                --------------", "                RAV_VUZAV V1.7",
                "                --------------", " ",

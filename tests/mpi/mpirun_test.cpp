@@ -276,6 +276,18 @@ TEST_F(Mpirun, RefusedParametersStopEveryRank) {
   EXPECT_FALSE(e2e::fs::exists(dir / "recon.raw"));
 }
 
+TEST_F(Mpirun, TiffAndHdf5VolumesAreRefusedOnSeveralRanks) {
+  const path dir = scan("formats", with(kSmall, {"--slices", "3"}));
+  e2e::set_parameter(dir / "phantom.par", "OUTPUT_FORMAT", "TIFF");
+  const RunResult job = mpirun(2, "phantom.par", dir);
+  EXPECT_NE(job.exit_code, 0) << described(job);
+  EXPECT_NE(job.out.find("\nERROR: OUTPUT_FORMAT = TIFF is written by one process; run on one, "
+                         "or write OUTPUT_FORMAT = RAW\n"),
+            std::string::npos)
+      << described(job);
+  EXPECT_FALSE(e2e::fs::exists(dir / "recon.raw"));
+}
+
 }  // namespace
 
 namespace {

@@ -228,9 +228,10 @@ TEST_F(SafeRuns, FullDeviceKeepsTheEarlierVolume) {
   const std::string v = test_support::kVuzav;
   const std::string script =
       v + " phantom.par > /dev/null || exit 90; cp small/recon.raw before.raw; "
-          "cp small/recon.raw.info before.info; " + v + " large.par; code=$?; echo LISTING; "
-          "ls small; cmp small/recon.raw before.raw && cmp small/recon.raw.info before.info && "
-          "echo SAME; exit $code";
+          "cp small/recon.raw.info before.info; cp small/recon.raw.mhd before.mhd; " + v +
+      " large.par; code=$?; echo LISTING; ls small; cmp small/recon.raw before.raw && "
+      "cmp small/recon.raw.info before.info && cmp small/recon.raw.mhd before.mhd && echo SAME; "
+      "exit $code";
   const RunResult r = test_support::run(
       "/bin/sh", {"-c", script}, {.dir = dir_, .small_fs = path("small"), .small_fs_bytes = 16384});
   if (r.exit_code == test_support::kNoSmallFs) GTEST_SKIP() << "cannot mount a tmpfs here";
@@ -239,7 +240,8 @@ TEST_F(SafeRuns, FullDeviceKeepsTheEarlierVolume) {
             std::vector<std::string>{"ERROR: Problem writing record 1 of output file "
                                      "small/recon.raw: No space left on device"})
       << r.out;
-  EXPECT_EQ(r.out.substr(r.out.find("LISTING\n")), "LISTING\nrecon.raw\nrecon.raw.info\nSAME\n");
+  EXPECT_EQ(r.out.substr(r.out.find("LISTING\n")),
+            "LISTING\nrecon.raw\nrecon.raw.info\nrecon.raw.mhd\nSAME\n");
 }
 
 TEST_F(SafeRuns, ClosedStandardDescriptorsDoNotReceiveTheVolume) {
