@@ -21,7 +21,7 @@
 namespace {
 
 // Enough projections that the copying of rows in and out of the kernels weighs as in a run.
-constexpr std::int32_t kProjections = 180;
+constexpr std::int32_t kProjections = 900;
 
 struct Scene {
   RavGeometry g;
@@ -55,10 +55,10 @@ void report_updates(benchmark::State& state, std::int64_t updates) {
                                               benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// Target for a benchmark: range(1) 0 the reference loops, 1 the fastest kernels available.
+// Target for a benchmark: range(1) indexes rav_kernel_targets() (0 the reference loops, then the
+// vector targets from the best).
 bool select_target(benchmark::State& state) {
-  const RavKernelTarget target = state.range(1) == 0 ? RavKernelTarget::REFERENCE
-                                                     : RavKernelTarget::AVX512;
+  const RavKernelTarget target = rav_kernel_targets()[static_cast<std::size_t>(state.range(1))];
   if (!rav_set_kernel_target(target)) {
     state.SkipWithError("target not available on this processor");
     return false;
@@ -119,9 +119,11 @@ void BM_BackprojectOversampled(benchmark::State& state) {
 }
 
 void kernel_args(benchmark::internal::Benchmark* b) {
-  b->ArgNames({"bins", "fast"});
-  for (const std::int64_t bins : {512, 2048}) {
-    for (const std::int64_t fast : {0, 1}) b->Args({bins, fast});
+  b->ArgNames({"bins", "target"});
+  for (const std::int64_t bins : {1024}) {
+    for (std::size_t t = 0; t < rav_kernel_targets().size(); ++t) {
+      b->Args({bins, static_cast<std::int64_t>(t)});
+    }
   }
   b->Threads(1)->Threads(2)->Unit(benchmark::kMillisecond);
 }
