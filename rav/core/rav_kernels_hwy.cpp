@@ -91,7 +91,7 @@ HWY_INLINE V lookup2(V lo, V hi, VI idx) {
   const VI lane = hn::And(idx, hn::Set(di, static_cast<std::int32_t>(hn::Lanes(d)) - 1));
 #endif
   const auto i = hn::IndicesFromVec(d, lane);
-  // A blend by the sign of IDX: one instruction on x86.
+  // A blend by the sign of IDX (one instruction on x86 besides the comparison).
   return hn::IfThenElse(hn::RebindMask(d, hn::Lt(idx, hn::Zero(di))), hn::TableLookupLanes(lo, i),
                         hn::TableLookupLanes(hi, i));
 #endif
@@ -139,6 +139,7 @@ struct Hot {
   V u, step;          // running positions of the lanes, and the step per column
   VI centre;          // the window (window targets): its first bin + N (1-based),
   V lo[NS], hi[NS];   // 2N values of the projection of each slice from there,
+  V lo1[NS], hi1[NS]; // and (LINEAR) from the bin after it,
   std::int64_t left;  // and the columns it serves, the current one included
 };
 template <int NS>
@@ -167,17 +168,16 @@ HWY_INLINE void gather_values(const Course<NS>& course, const Picks& p, V value[
 template <RavKernelMethod METHOD, int NS>
 HWY_INLINE void window_values(const Hot<NS>& w, const Picks& p, V value[NS]) {
   const VI idx = hn::Sub(p.k, w.centre);
-  const VI idx1 = hn::Add(idx, hn::Set(DI(), 1));
   for (int n = 0; n < NS; ++n) {
     const V left = lookup2(w.lo[n], w.hi[n], idx);
-    const V right = METHOD == RavKernelMethod::LINEAR ? lookup2(w.lo[n], w.hi[n], idx1) : left;
+    const V right = METHOD == RavKernelMethod::LINEAR ? lookup2(w.lo1[n], w.hi1[n], idx) : left;
     value[n] = combine<METHOD>(p, left, right);
   }
 }
 
 // Places the window of H that serves columns X onwards (none when no window can hold the lanes:
 // the values are then gathered).
-template <int NS>
+template <RavKernelMethod METHOD, int NS>
 HWY_INLINE void place(Hot<NS>& h, const Course<NS>& course, std::int32_t x) {
   const D d;
   const auto N = static_cast<std::int32_t>(hn::Lanes(d));
@@ -188,6 +188,10 @@ HWY_INLINE void place(Hot<NS>& h, const Course<NS>& course, std::int32_t x) {
   for (int n = 0; n < NS; ++n) {
     h.lo[n] = hn::LoadU(d, course.data[n] + start - 1);
     h.hi[n] = hn::LoadU(d, course.data[n] + start - 1 + N);
+    if constexpr (METHOD == RavKernelMethod::LINEAR) {
+      h.lo1[n] = hn::LoadU(d, course.data[n] + start);
+      h.hi1[n] = hn::LoadU(d, course.data[n] + start + N);
+    }
   }
 }
 
@@ -197,7 +201,7 @@ template <RavKernelMethod METHOD, int NS, bool WINDOWED>
 HWY_INLINE void values(Hot<NS>& h, const Course<NS>& course, std::int32_t x, V value[NS]) {
   const Picks p = pick<METHOD>(h.u);
   if constexpr (WINDOWED) {
-    if (HWY_UNLIKELY(h.left == 0)) place<NS>(h, course, x);
+    if (HWY_UNLIKELY(h.left == 0)) place<METHOD, NS>(h, course, x);
     if (HWY_LIKELY(h.left != 0)) {
       --h.left;
       window_values<METHOD, NS>(h, p, value);
@@ -282,15 +286,15 @@ HWY_INLINE void take_off(const RavKernelProjection& p, const RavRowBlock& b, con
   h.centre = hn::Zero(DI());
   h.left = 0;
   for (int n = 0; n < NS; ++n) {
-    h.lo[n] = hn::Zero(d);
-    h.hi[n] = hn::Zero(d);
+    h.lo[n] = h.hi[n] = h.lo1[n] = h.hi1[n] = hn::Zero(d);
     course.data[n] = p.data[n];
   }
   if constexpr (METHOD != RavKernelMethod::FINE) {
     const auto N = static_cast<std::int32_t>(hn::Lanes(d));
     const bool linear = METHOD == RavKernelMethod::LINEAR;
-    course.plan =
-        rav_window_plan(g, b, p.c, p.s, linear ? 0.50001f : 1.0f, linear ? 1 : 0, 2 * N);
+    // LINEAR reads bin k + 1 from the window one bin on: 2N + 1 bins in all.
+    course.plan = rav_window_plan(g, b, p.c, p.s, linear ? 0.50001f : 1.0f, linear ? 1 : 0,
+                                  linear ? 2 * N + 1 : 2 * N);
   }
 }
 
