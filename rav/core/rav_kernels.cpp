@@ -78,6 +78,8 @@ bool rav_projection_trig(const RavAngles& angles, RavKernelMethod method, std::i
   return std::isfinite(c) && std::isfinite(s);
 }
 
+bool rav_reference_loops() { return reference_in_use().load(std::memory_order_relaxed); }
+
 bool rav_kernel_target_available(RavKernelTarget target) {
   return target == RavKernelTarget::REFERENCE ||
          (runnable_targets() & static_cast<std::int64_t>(target)) != 0;
@@ -92,7 +94,7 @@ std::vector<RavKernelTarget> rav_kernel_targets() {
 }
 
 RavKernelTarget rav_kernel_target() {
-  if (reference_in_use().load(std::memory_order_relaxed)) return RavKernelTarget::REFERENCE;
+  if (rav_reference_loops()) return RavKernelTarget::REFERENCE;
   return best_of(hwy::SupportedTargets() & runnable_targets());
 }
 
@@ -121,7 +123,7 @@ void rav_kernel_backproject(RavKernelMethod method, const RavGeometry& geometry,
                             std::span<const RavKernelProjection> projections, int NS,
                             float* const slices[2]) {
   if (projections.empty() || geometry.LAST_ROW < geometry.FIRST_ROW) return;
-  if (!reference_in_use().load(std::memory_order_relaxed)) {
+  if (!rav_reference_loops()) {
     rav_kernel_backproject_hwy(method, geometry, OV, projections, NS, slices);
     return;
   }

@@ -5,9 +5,15 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <vector>
 
 #include "rav_kernels.h"
+
+// Test parameters print as the target's name.
+inline void PrintTo(RavKernelTarget target, std::ostream* out) {
+  *out << rav_kernel_target_name(target);
+}
 
 namespace perf {
 
