@@ -174,12 +174,14 @@ void rav_reconstruct_slices(const RavGeometry& geometry, RavMethod method,
                             std::span<float* const> slices, std::span<const RavWork> work);
 
 // Reconstructs slices from sinograms on the threads of the process, as rav_reconstruct_slices
-// does for each. Every slice is bitwise the same whatever the number of threads, the pairing or
-// the kernel target.
+// does for each. With at least as many slices (or pairs) as threads, each thread takes its own;
+// with fewer, they are taken one (pair) at a time, every thread filtering some of the projections
+// and then adding all of them to some of the rows. Every slice is bitwise the same whatever the
+// number of threads, the pairing or the kernel target.
 class RavReconstructor {
  public:
-  // PAIRS: reconstruct two slices at a time where there are two (faster when two slices fit into
-  // the processor's cache). THREADS: 0 for the OpenMP runtime's count.
+  // PAIRS: reconstruct two slices at a time where there are two (they share the geometric work
+  // of the back-projection). THREADS: 0 for the OpenMP runtime's count.
   RavReconstructor(RavGeometry geometry, RavMethod method, const RavFilterOptions& options = {},
                    bool pairs = false, int threads = 0);
 
@@ -199,6 +201,11 @@ class RavReconstructor {
   int threads_ = 1;
   std::vector<RavWorkArrays> arrays_;  // one (or a pair) per thread
   std::vector<RavWork> work_;
+  std::vector<RavGeometry> parts_;     // the geometry of each thread's rows, for a shared group
+  std::vector<float> filtered_;        // the filtered sinograms of a shared group (oversampled)
+
+  // One group (a slice or a pair) on every thread.
+  void reconstruct_shared(std::span<float* const> sinograms, std::span<float* const> slices);
 };
 
 // ---------------------------------------------------------------------------------------------

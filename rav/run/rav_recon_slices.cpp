@@ -96,8 +96,9 @@ void slice_loop(const SlicePass& pass, std::int32_t STEP, std::int32_t PROGRESS,
   }
   const std::int64_t pair = pass.TWO_SLICES ? 2 : 1;
   const int threads = rav_loop_threads((N + pair - 1) / pair);
-  RavReconstructor reconstructor(g, RavMethod::from_factor(pass.METHOD), {}, pass.TWO_SLICES,
-                                 threads);
+  // Two slices share each kernel call whether or not they fit into the cache together: the
+  // kernels work through blocks of rows.
+  RavReconstructor reconstructor(g, RavMethod::from_factor(pass.METHOD), {}, true, threads);
   UT_WRITE("INFO: Fourier filter initialised", status);
   const std::vector<std::span<float>> buffers =
       rav_slice_buffers(slices, pass.TWO_SLICES, threads, g.pixels());
