@@ -1,17 +1,24 @@
 // Speed of the reconstruction kernels: the four back-projections and the oversampled one in
-// giga-updates per second (one update = one projection added to one pixel of one slice), for the
-// reference loops (fast:0) and the fastest kernels (fast:1), on one thread and on two (each
-// with its own slice: the GUPS of /threads:2 are those of both together). Rates are per second
-// of processor time of a thread, which on an idle machine is the wall-clock time and on a busy
-// one leaves out the time other processes took;
-// and the transform pair of the projection filter in nanoseconds.
+// giga-updates per second (one update = one projection added to one pixel of one slice), for
+// every target this processor runs (target:0 the reference loops, then the vector targets from
+// the best; the label names it), on one thread and on two (each with its own slice or pair: the
+// GUPS of /threads:2 are those of both together). Rates are per second of processor time of a
+// thread, which on an idle machine is the wall-clock time and on a busy one leaves out the time
+// other processes took. On one thread every target's slices are compared with the reference
+// loops' (a run whose slices differ fails with "differs from the reference loops").
+// Also the transform pair of the projection filter in nanoseconds, and the filter of a whole
+// sinogram. bench/kernel_rates.sh prints the rates as one line per target.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <span>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <numbers>
 #include <random>
+#include <span>
+#include <tuple>
 #include <vector>
 
 #include "rav_kernels.h"
@@ -67,27 +74,57 @@ bool select_target(benchmark::State& state) {
   return true;
 }
 
-// The four back-projection routines; with ->Threads(2) every thread has a slice of its own, as
-// the slice groups of a pass do.
+template <bool LINEAR, bool TWO>
+void backproject(Scene& s) {
+  std::int32_t status = ST_OK;
+  if constexpr (TWO && LINEAR) {
+    RAV_BACKPROJECT_LINEAR(s.g, s.sinogram_1, s.sinogram_2, s.slice_1, s.slice_2, status);
+  } else if constexpr (TWO) {
+    RAV_BACKPROJECT_NEAREST(s.g, s.sinogram_1, s.sinogram_2, s.slice_1, s.slice_2, status);
+  } else if constexpr (LINEAR) {
+    RAV_BACKPROJECT_1LINEAR(s.g, s.sinogram_1, s.slice_1, status);
+  } else {
+    RAV_BACKPROJECT_1NEAREST(s.g, s.sinogram_1, s.slice_1, status);
+  }
+}
+
+// Whether the slices of S (back-projected with the target in use) are those of the reference
+// loops, bit for bit; the reference slices are made once per kind and size.
+template <bool LINEAR, bool TWO>
+bool same_as_reference(const Scene& s) {
+  static std::map<std::int32_t, std::vector<float>> reference;
+  static std::mutex guard;
+  const std::lock_guard<std::mutex> lock(guard);
+  std::vector<float>& expected = reference[s.g.NUM_BINS];
+  if (expected.empty()) {
+    const RavKernelTarget target = rav_kernel_target();
+    rav_set_kernel_target(RavKernelTarget::REFERENCE);
+    Scene copy = s;
+    backproject<LINEAR, TWO>(copy);
+    rav_set_kernel_target(target);
+    expected = copy.slice_1;
+    if (TWO) expected.insert(expected.end(), copy.slice_2.begin(), copy.slice_2.end());
+  }
+  const std::size_t n = s.slice_1.size();
+  return std::memcmp(expected.data(), s.slice_1.data(), n * sizeof(float)) == 0 &&
+         (!TWO || std::memcmp(expected.data() + n, s.slice_2.data(), n * sizeof(float)) == 0);
+}
+
+// The four back-projection routines; with ->Threads(2) every thread has a slice (or pair) of its
+// own, as the slice groups of a pass do.
 template <bool LINEAR, bool TWO>
 void BM_Backproject(benchmark::State& state) {
   if (!select_target(state)) return;
   Scene s(static_cast<std::int32_t>(state.range(0)));
-  std::int32_t status = ST_OK;
   for (auto _ : state) {
-    if constexpr (TWO && LINEAR) {
-      RAV_BACKPROJECT_LINEAR(s.g, s.sinogram_1, s.sinogram_2, s.slice_1, s.slice_2, status);
-    } else if constexpr (TWO) {
-      RAV_BACKPROJECT_NEAREST(s.g, s.sinogram_1, s.sinogram_2, s.slice_1, s.slice_2, status);
-    } else if constexpr (LINEAR) {
-      RAV_BACKPROJECT_1LINEAR(s.g, s.sinogram_1, s.slice_1, status);
-    } else {
-      RAV_BACKPROJECT_1NEAREST(s.g, s.sinogram_1, s.slice_1, status);
-    }
+    backproject<LINEAR, TWO>(s);
     benchmark::DoNotOptimize(s.slice_1.data());
     benchmark::DoNotOptimize(s.slice_2.data());
   }
   report_updates(state, (TWO ? 2 : 1) * s.updates_per_slice);
+  if (state.threads() == 1 && !same_as_reference<LINEAR, TWO>(s)) {
+    state.SkipWithError("differs from the reference loops");
+  }
 }
 
 // The oversampled back-projection (OV = 4) of a batch of resampled projections into one slice.
@@ -148,6 +185,21 @@ void BM_TransformPair(benchmark::State& state) {
   if (status != ST_OK) state.SkipWithError("transform failed");
 }
 
+// The filter of every projection of one sinogram (what precedes each slice's back-projection),
+// in projections per second.
+void BM_FilterSinogram(benchmark::State& state) {
+  Scene s(static_cast<std::int32_t>(state.range(0)));
+  const RavFilterPlan plan(s.g.NUM_BINS);
+  std::vector<float> work(static_cast<std::size_t>(plan.batch_work_values()));
+  for (auto _ : state) {
+    std::vector<float> sinogram = s.sinogram_1;
+    rav_filter_sinogram(plan, kProjections, sinogram, work);
+    benchmark::DoNotOptimize(sinogram.data());
+  }
+  state.counters["projections"] =
+      benchmark::Counter(kProjections, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Backproject<false, false>)->Name("BM_Backproject1Nearest")->Apply(kernel_args);
@@ -156,5 +208,6 @@ BENCHMARK(BM_Backproject<false, true>)->Name("BM_BackprojectNearest")->Apply(ker
 BENCHMARK(BM_Backproject<true, true>)->Name("BM_BackprojectLinear")->Apply(kernel_args);
 BENCHMARK(BM_BackprojectOversampled)->Apply(kernel_args);
 BENCHMARK(BM_TransformPair)->Arg(2048)->Arg(4096)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_FilterSinogram)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

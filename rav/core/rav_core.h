@@ -129,6 +129,14 @@ class RavFilterPlan {
   // then holds the filtered projection. PROJECTION may lie inside WORK's first NUM_BINS values.
   void filter(std::span<const float> projection, std::span<float> work) const;
 
+  // Filters up to kBatch PROJECTIONS at once into OUT (OUT[l] may be PROJECTIONS[l]) through
+  // WORK (batch_work_values() values), each exactly as filter() does: the vector units take
+  // one projection per lane.
+  static constexpr int kBatch = 16;
+  std::int64_t batch_work_values() const;
+  void filter_batch(std::span<const float* const> projections, std::span<float* const> out,
+                    std::span<float> work) const;
+
  private:
   std::int32_t num_bins_ = 0;
   std::int64_t nfft_ = 0;
@@ -136,7 +144,8 @@ class RavFilterPlan {
   std::vector<float> twiddle_;
 };
 
-// Filters every projection of SINOGRAM (NUM_BINS x NUM_PROJECTIONS) in place through WORK.
+// Filters every projection of SINOGRAM (NUM_BINS x NUM_PROJECTIONS) in place through WORK
+// (kBatch projections at a time when WORK holds batch_work_values() values).
 void rav_filter_sinogram(const RavFilterPlan& plan, std::int32_t NUM_PROJECTIONS,
                          std::span<float> sinogram, std::span<float> work);
 

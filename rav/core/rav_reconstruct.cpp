@@ -121,7 +121,7 @@ std::vector<RavGeometry> row_parts(const RavGeometry& g, int parts) {
 RavWorkArrays rav_work_arrays(const RavGeometry& geometry, RavMethod method,
                               const RavFilterPlan& plan, bool second) {
   RavWorkArrays work;
-  rav_allocate(work.filtered, plan.work_values(),
+  rav_allocate(work.filtered, std::max(plan.work_values(), plan.batch_work_values()),
                second ? "ERROR: Failed to allocated arrays for work space 2 for filtering"
                       : "ERROR: Failed to allocated arrays for work space for filtering");
   if (method.kind == RavMethod::OVERSAMPLED) {
@@ -263,12 +263,19 @@ void RavReconstructor::reconstruct_shared(std::span<float* const> sinograms,
     const std::span<const RavWork> work =
         std::span<const RavWork>(work_).subspan(t * static_cast<std::size_t>(step), NS);
 #pragma omp for schedule(static)
-    for (std::int64_t i = 0; i < filters; ++i) {
-      const auto n = static_cast<std::size_t>(i / g.NUM_PROJECTIONS);
-      const std::int64_t j = i % g.NUM_PROJECTIONS;
-      plan_.filter(std::span<const float>(sinograms[n] + j * bins, static_cast<std::size_t>(bins)),
-                   work[0].filtered);
-      std::copy_n(work[0].filtered.begin(), bins, projection(n, j).begin());
+    for (std::int64_t first = 0; first < filters; first += RavFilterPlan::kBatch) {
+      const float* in[RavFilterPlan::kBatch];
+      float* out[RavFilterPlan::kBatch];
+      const auto count = static_cast<std::size_t>(
+          std::min<std::int64_t>(RavFilterPlan::kBatch, filters - first));
+      for (std::size_t l = 0; l < count; ++l) {
+        const auto n = static_cast<std::size_t>((first + l) / g.NUM_PROJECTIONS);
+        const std::int64_t j = (first + l) % g.NUM_PROJECTIONS;
+        in[l] = sinograms[n] + j * bins;
+        out[l] = projection(n, j).data();
+      }
+      plan_.filter_batch(std::span<const float* const>(in, count),
+                         std::span<float* const>(out, count), work[0].filtered);
     }
     // The rows of the parts that fall to this thread (all of them, when the runtime gave fewer
     // threads than asked for).

@@ -1,7 +1,8 @@
 // Every kernel target against the reference loops, bit for bit: the back-projection (nearest,
 // linear and oversampled, one and two slices, odd sizes, off-centre axes, blocks that start inside
 // the slice or lie partly outside the circle, angles all round the circle, rows long enough for
-// many windows) and the sinogram correction (every option, awkward values, odd lengths, in place).
+// many windows), the sinogram correction (every option, awkward values, odd lengths, in place)
+// and the filter of sixteen projections at once.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -198,6 +199,33 @@ TEST_P(KernelTargets, CorrectionEqualsTheReferenceLoop) {
       EXPECT_EQ(in_place_bad, ref_bad);
       EXPECT_TRUE(bits_equal(expected, actual));
       EXPECT_TRUE(bits_equal(expected, in_place));
+    }
+  }
+}
+
+TEST_P(KernelTargets, FilterOfSixteenProjectionsAtOnceEqualsTheFilterOfEach) {
+  TargetScope scope(GetParam());
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  for (const std::int32_t bins : {1, 2, 5, 64, 1023}) {
+    const RavFilterPlan plan(bins);
+    std::vector<float> projections(static_cast<std::size_t>(bins) * RavFilterPlan::kBatch);
+    for (float& v : projections) v = value(rng);
+    std::vector<float> work(static_cast<std::size_t>(plan.batch_work_values()));
+    for (const std::size_t count : {std::size_t{1}, std::size_t{7}, std::size_t{16}}) {
+      SCOPED_TRACE(std::to_string(bins) + " bins, " + std::to_string(count) + " projections");
+      std::vector<float> expected = projections, actual = projections;
+      std::vector<const float*> in;
+      std::vector<float*> out;
+      for (std::size_t l = 0; l < count; ++l) {
+        float* one = expected.data() + l * bins;
+        plan.filter(std::span<const float>(one, static_cast<std::size_t>(bins)), work);
+        std::copy_n(work.begin(), bins, one);
+        in.push_back(actual.data() + l * bins);
+        out.push_back(actual.data() + l * bins);  // in place
+      }
+      plan.filter_batch(in, out, work);
+      EXPECT_TRUE(bits_equal(expected, actual));
     }
   }
 }
