@@ -38,7 +38,7 @@ struct Rotation {
 inline Rotation rotation(float a, float b) { return {a, a + b, b - a}; }
 
 template <typename T>
-HWY_INLINE void rotate(T& x, T& y, const Rotation& r) {
+inline void rotate(T& x, T& y, const Rotation& r) {
   const T w = r.a * (x + y);
   const T x_new = w - y * r.a_plus_b;
   y = w + x * r.b_minus_a;
@@ -52,7 +52,7 @@ constexpr Rotation kRotMinusPi8{kCosPi8, -kSinMinusCosPi8, -kCosPlusSinPi8};
 // In-place 8-point DFT with the positive exponent, Z_s = sum_q b_q·exp(+iπ·q·s/4), as two
 // 4-point DFTs of the even and odd inputs and a radix-2 step.
 template <typename T>
-HWY_INLINE void dft8_positive(T re[8], T im[8]) {
+inline void dft8_positive(T re[8], T im[8]) {
   // Even inputs.
   const T a0r = re[0] + re[4], a0i = im[0] + im[4];
   const T a1r = re[0] - re[4], a1i = im[0] - im[4];
@@ -87,7 +87,7 @@ HWY_INLINE void dft8_positive(T re[8], T im[8]) {
 
 // The same with the negative exponent, through conjugation.
 template <typename T>
-HWY_INLINE void dft8_negative(T re[8], T im[8]) {
+inline void dft8_negative(T re[8], T im[8]) {
   for (int q = 0; q < 8; ++q) im[q] = -im[q];
   dft8_positive(re, im);
   for (int q = 0; q < 8; ++q) im[q] = -im[q];
@@ -474,7 +474,7 @@ void synthesise(std::int64_t N, const float* TWIDDLE, bool REORDER, T* data) {
 // The spectrum W (the layout of the analysis) times the weights of a filter in that layout: DC
 // and Nyquist, then both slots of each frequency with the weight of its real slot.
 template <typename T>
-HWY_INLINE void weigh(std::int64_t NFFT, const float* FILTER, T* W) {
+inline void weigh(std::int64_t NFFT, const float* FILTER, T* W) {
   W[0] *= FILTER[0];
   W[1] *= FILTER[1];
   for (std::int64_t k = 1; k <= (NFFT - 1) / 2; ++k) {

@@ -48,7 +48,6 @@ using D = hn::ScalableTag<float>;
 using DI = hn::RebindToSigned<D>;
 using V = hn::Vec<D>;
 using VI = hn::Vec<DI>;
-using MI = hn::Mask<DI>;
 
 #if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL || HWY_TARGET == HWY_AVX2
 constexpr bool kWindowTarget = true;
@@ -97,55 +96,52 @@ HWY_INLINE V lookup2(V lo, V hi, VI idx) {
 #endif
 }
 
-// What a vector of positions picks: bins K (1-based) and, for LINEAR, the weights of bins K
+// The bins K (1-based) that the positions U pick and, for LINEAR, the weights W1 and W of bins K
 // and K + 1 (the reference's k, 1 - w and w).
-struct Picks {
-  VI k;
-  V w1, w;
-};
-
 template <RavKernelMethod METHOD>
-HWY_INLINE Picks pick(V u) {
+HWY_INLINE VI pick(V u, V& w1, V& w) {
   const D d;
-  Picks p{hn::Zero(DI()), hn::Zero(d), hn::Zero(d)};
   if constexpr (METHOD == RavKernelMethod::LINEAR) {
-    p.k = truncate(hn::Add(u, hn::Set(d, 0.50001f)));
-    p.w = hn::Add(hn::Sub(u, hn::ConvertTo(d, p.k)), hn::Set(d, 0.5f));
-    p.w1 = hn::Sub(hn::Set(d, 1.0f), p.w);
+    const VI k = truncate(hn::Add(u, hn::Set(d, 0.50001f)));
+    w = hn::Add(hn::Sub(u, hn::ConvertTo(d, k)), hn::Set(d, 0.5f));
+    w1 = hn::Sub(hn::Set(d, 1.0f), w);
+    return k;
   } else if constexpr (METHOD == RavKernelMethod::NEAREST) {
-    p.k = truncate(hn::Add(u, hn::Set(d, 1.0f)));
+    return truncate(hn::Add(u, hn::Set(d, 1.0f)));
   } else {
-    p.k = truncate(u);
+    return truncate(u);
   }
-  return p;
 }
 
-// The value at the picks from the value(s) at bin K (LEFT) and K + 1 (RIGHT): the reference's
+// The value from the value(s) at bin k (LEFT) and k + 1 (RIGHT): the reference's
 // (1 - w)·P(k) + w·P(k + 1), formed before it is added.
 template <RavKernelMethod METHOD>
-HWY_INLINE V combine(const Picks& p, V left, V right) {
+HWY_INLINE V combine(V w1, V w, V left, V right) {
   if constexpr (METHOD == RavKernelMethod::LINEAR) {
-    return hn::Add(hn::Mul(p.w1, left), hn::Mul(p.w, right));
+    return hn::Add(hn::Mul(w1, left), hn::Mul(w, right));
   } else {
-    (void)right;
+    (void)w1, (void)w, (void)right;
     return left;
   }
 }
 
-// A projection in flight through a block: what changes from column to column (kept in
-// registers), and what does not.
+// A projection in flight through a block. Vectors are kept here as arrays of floats (the vectors
+// of some targets cannot be members of a struct); the column loops hold them in registers.
+constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(float);
 template <int NS>
-struct Hot {
-  V u, step;          // running positions of the lanes, and the step per column
-  VI centre;          // the window (window targets): its first bin + N (1-based),
-  V lo[NS], hi[NS];   // 2N values of the projection of each slice from there,
-  V lo1[NS], hi1[NS]; // and (LINEAR) from the bin after it,
-  std::int64_t left;  // and the columns it serves, the current one included
-};
-template <int NS>
-struct Course {
-  const float* data[NS];  // bin 1 of the projection of each slice
-  RavWindowPlan plan;     // where its windows go (window targets)
+struct Flight {
+  HWY_ALIGN float u[kMaxLanes];  // running positions of the lanes
+  // The window (window targets): 2N values of the projection of each slice from its first bin,
+  // and (LINEAR) from the bin after it, its first bin + N, and the columns it still serves.
+  HWY_ALIGN float lo[NS][kMaxLanes];
+  HWY_ALIGN float hi[NS][kMaxLanes];
+  HWY_ALIGN float lo1[NS][kMaxLanes];
+  HWY_ALIGN float hi1[NS][kMaxLanes];
+  std::int32_t centre = 0;
+  std::int64_t left = 0;
+  float step = 0.0f;        // the step of the positions per column
+  const float* data[NS];    // bin 1 of the projection of each slice
+  RavWindowPlan plan;       // where its windows go (window targets)
 };
 
 // DATA shifted back by one value, so that 1-based bins index it (only ever read at bins >= 1).
@@ -153,148 +149,160 @@ HWY_INLINE const float* one_before(const float* data) {
   return reinterpret_cast<const float*>(reinterpret_cast<std::uintptr_t>(data) - sizeof(float));
 }
 
+// The window of F that serves columns X onwards (left 0 when none can hold the lanes: the values
+// are then gathered).
 template <RavKernelMethod METHOD, int NS>
-HWY_INLINE void gather_values(const Course<NS>& course, const Picks& p, V value[NS]) {
-  const D d;
-  for (int n = 0; n < NS; ++n) {
-    const float* base = one_before(course.data[n]);
-    const V left = hn::GatherIndex(d, base, p.k);
-    const V right =
-        METHOD == RavKernelMethod::LINEAR ? hn::GatherIndex(d, base + 1, p.k) : left;
-    value[n] = combine<METHOD>(p, left, right);
-  }
-}
-
-template <RavKernelMethod METHOD, int NS>
-HWY_INLINE void window_values(const Hot<NS>& w, const Picks& p, V value[NS]) {
-  const VI idx = hn::Sub(p.k, w.centre);
-  for (int n = 0; n < NS; ++n) {
-    const V left = lookup2(w.lo[n], w.hi[n], idx);
-    const V right = METHOD == RavKernelMethod::LINEAR ? lookup2(w.lo1[n], w.hi1[n], idx) : left;
-    value[n] = combine<METHOD>(p, left, right);
-  }
-}
-
-// Places the window of H that serves columns X onwards (none when no window can hold the lanes:
-// the values are then gathered).
-template <RavKernelMethod METHOD, int NS>
-HWY_INLINE void place(Hot<NS>& h, const Course<NS>& course, std::int32_t x) {
+HWY_INLINE void place(Flight<NS>& f, std::int32_t x) {
   const D d;
   const auto N = static_cast<std::int32_t>(hn::Lanes(d));
-  h.left = course.plan.columns;
-  if (h.left == 0) return;
-  const std::int32_t start = course.plan.start(x);
-  h.centre = hn::Set(DI(), start + N);
+  f.left = f.plan.columns;
+  if (f.left == 0) return;
+  const std::int32_t start = f.plan.start(x);
+  f.centre = start + N;
   for (int n = 0; n < NS; ++n) {
-    h.lo[n] = hn::LoadU(d, course.data[n] + start - 1);
-    h.hi[n] = hn::LoadU(d, course.data[n] + start - 1 + N);
+    hn::Store(hn::LoadU(d, f.data[n] + start - 1), d, f.lo[n]);
+    hn::Store(hn::LoadU(d, f.data[n] + start - 1 + N), d, f.hi[n]);
     if constexpr (METHOD == RavKernelMethod::LINEAR) {
-      h.lo1[n] = hn::LoadU(d, course.data[n] + start);
-      h.hi1[n] = hn::LoadU(d, course.data[n] + start + N);
+      hn::Store(hn::LoadU(d, f.data[n] + start), d, f.lo1[n]);
+      hn::Store(hn::LoadU(d, f.data[n] + start + N), d, f.hi1[n]);
     }
   }
 }
 
-// The values of H at its positions in column X (those of lanes outside their rows are
-// unspecified: they are still positions inside the detector).
+// Keeps the window of F serving column X: placed anew when it has served its LEFT columns, with
+// CENTRE its first bin + N in every lane. Only for flights whose windows can hold their lanes.
 template <RavKernelMethod METHOD, int NS, bool WINDOWED>
-HWY_INLINE void values(Hot<NS>& h, const Course<NS>& course, std::int32_t x, V value[NS]) {
-  const Picks p = pick<METHOD>(h.u);
+HWY_INLINE void keep_window(Flight<NS>& f, std::int32_t x, std::int64_t& left, VI& centre) {
   if constexpr (WINDOWED) {
-    if (HWY_UNLIKELY(h.left == 0)) place<METHOD, NS>(h, course, x);
-    if (HWY_LIKELY(h.left != 0)) {
-      --h.left;
-      window_values<METHOD, NS>(h, p, value);
-      return;
+    if (HWY_UNLIKELY(left == 0)) {
+      place<METHOD, NS>(f, x);
+      left = f.left;
+      centre = hn::Set(DI(), f.centre);
     }
+    --left;
   }
-  gather_values<METHOD, NS>(course, p, value);
+}
+
+// The value of F for slice N at bins K (window index IDX when WINDOWED) with weights W1, W.
+template <RavKernelMethod METHOD, int NS, bool WINDOWED>
+HWY_INLINE V value(const Flight<NS>& f, int n, VI k, VI idx, V w1, V w) {
+  const D d;
+  if constexpr (WINDOWED) {
+    (void)k;
+    const V left = lookup2(hn::Load(d, f.lo[n]), hn::Load(d, f.hi[n]), idx);
+    if constexpr (METHOD != RavKernelMethod::LINEAR) return left;
+    return combine<METHOD>(w1, w, left, lookup2(hn::Load(d, f.lo1[n]), hn::Load(d, f.hi1[n]), idx));
+  } else {
+    (void)idx;
+    const float* base = one_before(f.data[n]);
+    const V left = hn::GatherIndex(d, base, k);
+    if constexpr (METHOD != RavKernelMethod::LINEAR) return left;
+    return combine<METHOD>(w1, w, left, hn::GatherIndex(d, base + 1, k));
+  }
 }
 
 // Columns FROM .. TO (inclusive) of one projection, each lane only where its row has pixels.
 template <RavKernelMethod METHOD, int NS, bool WINDOWED>
-HWY_INLINE void masked_columns(Hot<NS>& hot, const Course<NS>& course, const RavRowBlock& b,
-                               std::int32_t from, std::int32_t to, float* T,
-                               std::int64_t stride) {
+HWY_INLINE void masked_columns(Flight<NS>& f, const RavRowBlock& b, std::int32_t from,
+                               std::int32_t to, float* HWY_RESTRICT T, std::int64_t stride) {
   const D d;
   const DI di;
   const std::int64_t N = static_cast<std::int64_t>(hn::Lanes(d));
   const VI xs = hn::LoadU(di, b.xs);
   const VI xe = hn::LoadU(di, b.xe);
-  Hot<NS> h = hot;
-  float* t = T + (from - b.x_low) * N;
+  const V step = hn::Set(d, f.step);
+  V u = hn::Load(d, f.u);
+  VI centre = hn::Set(di, f.centre);
+  std::int64_t left = f.left;
+  float* HWY_RESTRICT t = T + (from - b.x_low) * N;
   for (std::int32_t x = from; x <= to; ++x, t += N) {
     const VI xv = hn::Set(di, x);
-    const MI active = hn::Not(hn::Or(hn::Gt(xs, xv), hn::Gt(xv, xe)));
-    const auto m = hn::RebindMask(d, active);
-    V value[NS];
-    values<METHOD, NS, WINDOWED>(h, course, x, value);
+    const auto active = hn::RebindMask(d, hn::Not(hn::Or(hn::Gt(xs, xv), hn::Gt(xv, xe))));
+    V w1, w;
+    const VI k = pick<METHOD>(u, w1, w);
+    keep_window<METHOD, NS, WINDOWED>(f, x, left, centre);
+    const VI idx = hn::Sub(k, centre);
     for (int n = 0; n < NS; ++n) {
       float* tn = t + n * stride;
       const V old = hn::Load(d, tn);
-      hn::Store(hn::IfThenElse(m, hn::Add(old, value[n]), old), d, tn);
+      const V v = value<METHOD, NS, WINDOWED>(f, n, k, idx, w1, w);
+      hn::Store(hn::IfThenElse(active, hn::Add(old, v), old), d, tn);
     }
-    h.u = hn::IfThenElse(m, hn::Add(h.u, h.step), h.u);
+    u = hn::IfThenElse(active, hn::Add(u, step), u);
   }
-  hot = h;
+  hn::Store(u, d, f.u);
+  f.left = left;
 }
 
-// Columns FROM .. TO where every lane is inside its row, for G (1 or 2) projections whose values
-// are added one after the other, in their order.
+// Columns FROM .. TO where every lane is inside its row, for G (1 or 2) projections F0, F1 whose
+// values are added one after the other, in their order.
 template <RavKernelMethod METHOD, int NS, int G, bool WINDOWED>
-HWY_INLINE void full_columns(Hot<NS>* hots, const Course<NS>* courses, const RavRowBlock& b,
-                             std::int32_t from, std::int32_t to, float* T,
+HWY_INLINE void full_columns(Flight<NS>& f0, Flight<NS>& f1, const RavRowBlock& b,
+                             std::int32_t from, std::int32_t to, float* HWY_RESTRICT T,
                              std::int64_t stride) {
   const D d;
+  const DI di;
   const std::int64_t N = static_cast<std::int64_t>(hn::Lanes(d));
-  // Locals, not the array, so that the compiler keeps them in registers.
-  Hot<NS> f0 = hots[0], f1 = hots[G - 1];
-  float* t = T + (from - b.x_low) * N;
+  const V step0 = hn::Set(d, f0.step), step1 = hn::Set(d, f1.step);
+  V u0 = hn::Load(d, f0.u), u1 = hn::Load(d, f1.u);
+  VI centre0 = hn::Set(di, f0.centre), centre1 = hn::Set(di, f1.centre);
+  std::int64_t left0 = f0.left, left1 = f1.left;
+  float* HWY_RESTRICT t = T + (from - b.x_low) * N;
   for (std::int32_t x = from; x <= to; ++x, t += N) {
-    V v0[NS], v1[NS];
-    values<METHOD, NS, WINDOWED>(f0, courses[0], x, v0);
-    if constexpr (G == 2) values<METHOD, NS, WINDOWED>(f1, courses[G - 1], x, v1);
+    V w1_0, w_0, w1_1, w_1;
+    const VI k0 = pick<METHOD>(u0, w1_0, w_0);
+    keep_window<METHOD, NS, WINDOWED>(f0, x, left0, centre0);
+    const VI idx0 = hn::Sub(k0, centre0);
+    VI k1 = k0, idx1 = idx0;
+    if constexpr (G == 2) {
+      k1 = pick<METHOD>(u1, w1_1, w_1);
+      keep_window<METHOD, NS, WINDOWED>(f1, x, left1, centre1);
+      idx1 = hn::Sub(k1, centre1);
+    }
     for (int n = 0; n < NS; ++n) {
       float* tn = t + n * stride;
-      V sum = hn::Add(hn::Load(d, tn), v0[n]);
-      if constexpr (G == 2) sum = hn::Add(sum, v1[n]);
+      V sum = hn::Add(hn::Load(d, tn), value<METHOD, NS, WINDOWED>(f0, n, k0, idx0, w1_0, w_0));
+      if constexpr (G == 2) {
+        sum = hn::Add(sum, value<METHOD, NS, WINDOWED>(f1, n, k1, idx1, w1_1, w_1));
+      }
       hn::Store(sum, d, tn);
     }
-    f0.u = hn::Add(f0.u, f0.step);
-    if constexpr (G == 2) f1.u = hn::Add(f1.u, f1.step);
+    u0 = hn::Add(u0, step0);
+    if constexpr (G == 2) u1 = hn::Add(u1, step1);
   }
-  hots[0] = f0;
-  if constexpr (G == 2) hots[1] = f1;
+  hn::Store(u0, d, f0.u);
+  f0.left = left0;
+  if constexpr (G == 2) {
+    hn::Store(u1, d, f1.u);
+    f1.left = left1;
+  }
 }
 
 // Projection P in flight for block B: each lane at its row's first pixel, as the reference forms
 // the position (for FINE the fine sample index q), and its step per column.
 template <RavKernelMethod METHOD, int NS>
 HWY_INLINE void take_off(const RavKernelProjection& p, const RavRowBlock& b, const RavGeometry& g,
-                         std::int32_t OV, Hot<NS>& h, Course<NS>& course) {
+                         std::int32_t OV, Flight<NS>& f) {
   const D d;
   const V c = hn::Set(d, p.c);
   const V s = hn::Set(d, p.s);
-  h.u = hn::Add(hn::Sub(hn::Mul(hn::LoadU(d, b.ia), c), hn::Mul(hn::LoadU(d, b.ra), s)),
+  V u = hn::Add(hn::Sub(hn::Mul(hn::LoadU(d, b.ia), c), hn::Mul(hn::LoadU(d, b.ra), s)),
                 hn::Set(d, g.AXIS_POSITION));
-  h.step = c;
+  f.step = p.c;
   if constexpr (METHOD == RavKernelMethod::FINE) {
     const float ov = static_cast<float>(OV);
-    h.u = hn::Add(hn::Mul(hn::Sub(h.u, hn::Set(d, 0.5f)), hn::Set(d, ov)), hn::Set(d, 0.99999f));
-    h.step = hn::Set(d, p.c * ov);
+    u = hn::Add(hn::Mul(hn::Sub(u, hn::Set(d, 0.5f)), hn::Set(d, ov)), hn::Set(d, 0.99999f));
+    f.step = p.c * ov;
   }
-  h.centre = hn::Zero(DI());
-  h.left = 0;
-  for (int n = 0; n < NS; ++n) {
-    h.lo[n] = h.hi[n] = h.lo1[n] = h.hi1[n] = hn::Zero(d);
-    course.data[n] = p.data[n];
-  }
+  hn::Store(u, d, f.u);
+  f.left = 0;
+  for (int n = 0; n < NS; ++n) f.data[n] = p.data[n];
   if constexpr (METHOD != RavKernelMethod::FINE) {
     const auto N = static_cast<std::int32_t>(hn::Lanes(d));
     const bool linear = METHOD == RavKernelMethod::LINEAR;
     // LINEAR reads bin k + 1 from the window one bin on: 2N + 1 bins in all.
-    course.plan = rav_window_plan(g, b, p.c, p.s, linear ? 0.50001f : 1.0f, linear ? 1 : 0,
-                                  linear ? 2 * N + 1 : 2 * N);
+    f.plan = rav_window_plan(g, b, p.c, p.s, linear ? 0.50001f : 1.0f, linear ? 1 : 0,
+                             linear ? 2 * N + 1 : 2 * N);
   }
 }
 
@@ -309,32 +317,51 @@ HWY_INLINE void prefetch(std::span<const RavKernelProjection> projections, std::
   }
 }
 
-// Every projection added to the block B held in T (NS slices STRIDE apart).
+// Projections P .. P + COUNT - 1 added to the block B held in T (NS slices STRIDE apart), with
+// windows when WINDOWED (every flight's windows can hold its lanes) or gathered values.
 template <RavKernelMethod METHOD, int NS, bool WINDOWED>
+void add_group(Flight<NS>* flights, std::size_t count, const RavRowBlock& b, float* T,
+               std::int64_t stride) {
+  // Columns where some lane is outside its row come before and after those where all are inside.
+  const std::int32_t ramp_end = std::min(b.full_low - 1, b.x_high);
+  const std::int32_t tail = std::max(b.full_high + 1, ramp_end + 1);
+  for (std::size_t q = 0; q < count; ++q) {
+    masked_columns<METHOD, NS, WINDOWED>(flights[q], b, b.x_low, ramp_end, T, stride);
+  }
+  if (count == 2) {
+    full_columns<METHOD, NS, 2, WINDOWED>(flights[0], flights[1], b, b.full_low, b.full_high, T,
+                                          stride);
+  } else {
+    full_columns<METHOD, NS, 1, WINDOWED>(flights[0], flights[0], b, b.full_low, b.full_high, T,
+                                          stride);
+  }
+  for (std::size_t q = 0; q < count; ++q) {
+    masked_columns<METHOD, NS, WINDOWED>(flights[q], b, tail, b.x_high, T, stride);
+  }
+}
+
+// Every projection added to the block B held in T (NS slices STRIDE apart): two at a time
+// through the columns where every lane is inside its row (where the target's registers hold
+// two), with windows where the target has them and they can hold the lanes.
+template <RavKernelMethod METHOD, int NS>
 void backproject_block(const RavGeometry& g, std::int32_t OV, const RavRowBlock& b,
                        std::span<const RavKernelProjection> projections, float* T,
                        std::int64_t stride) {
   const std::int64_t values = std::int64_t{METHOD == RavKernelMethod::FINE ? OV : 1} * g.NUM_BINS;
-  // Columns where some lane is outside its row come before and after those where all are inside.
-  const std::int32_t ramp_end = std::min(b.full_low - 1, b.x_high);
-  const std::int32_t tail = std::max(b.full_high + 1, ramp_end + 1);
   const std::size_t G = kPairs && b.full_low <= b.full_high ? 2 : 1;
+  Flight<NS> flights[2];
   for (std::size_t p = 0; p < projections.size(); p += G) {
     const std::size_t count = std::min(G, projections.size() - p);
     prefetch<NS>(projections, p + count, p + 2 * count, values);
-    Hot<NS> hots[2];
-    Course<NS> courses[2];
+    bool windows = kWindowTarget && METHOD != RavKernelMethod::FINE;
     for (std::size_t q = 0; q < count; ++q) {
-      take_off<METHOD, NS>(projections[p + q], b, g, OV, hots[q], courses[q]);
-      masked_columns<METHOD, NS, WINDOWED>(hots[q], courses[q], b, b.x_low, ramp_end, T, stride);
+      take_off<METHOD, NS>(projections[p + q], b, g, OV, flights[q]);
+      windows = windows && flights[q].plan.columns > 0;
     }
-    if (count == 2) {
-      full_columns<METHOD, NS, 2, WINDOWED>(hots, courses, b, b.full_low, b.full_high, T, stride);
+    if (windows) {
+      add_group<METHOD, NS, kWindowTarget>(flights, count, b, T, stride);
     } else {
-      full_columns<METHOD, NS, 1, WINDOWED>(hots, courses, b, b.full_low, b.full_high, T, stride);
-    }
-    for (std::size_t q = 0; q < count; ++q) {
-      masked_columns<METHOD, NS, WINDOWED>(hots[q], courses[q], b, tail, b.x_high, T, stride);
+      add_group<METHOD, NS, false>(flights, count, b, T, stride);
     }
   }
 }
@@ -344,20 +371,13 @@ void backproject_rows(const RavGeometry& g, std::int32_t OV,
                       std::span<const RavKernelProjection> projections, float* const slices[2]) {
   const D d;
   const auto N = static_cast<int>(hn::Lanes(d));
-  // The window holds 2N values: the projection must be longer.
-  const bool windowed =
-      kWindowTarget && METHOD != RavKernelMethod::FINE && g.NUM_BINS > 2 * N;
   RavRowBlock block;
   for (std::int32_t first = g.FIRST_ROW; first <= g.LAST_ROW; first += N) {
     if (!rav_row_block(g, first, N, block)) continue;
     const std::int64_t stride = block.width() * N;
     float* T = rav_row_buffer(stride * NS);
     for (int n = 0; n < NS; ++n) rav_rows_in(g, block, slices[n], T + n * stride);
-    if (windowed) {
-      backproject_block<METHOD, NS, kWindowTarget>(g, OV, block, projections, T, stride);
-    } else {
-      backproject_block<METHOD, NS, false>(g, OV, block, projections, T, stride);
-    }
+    backproject_block<METHOD, NS>(g, OV, block, projections, T, stride);
     for (int n = 0; n < NS; ++n) rav_rows_out(g, block, T + n * stride, slices[n]);
   }
 }
