@@ -6,8 +6,9 @@
 // thread, which on an idle machine is the wall-clock time and on a busy one leaves out the time
 // other processes took. On one thread every target's slices are compared with the reference
 // loops' (a run whose slices differ fails with "differs from the reference loops").
-// Also the transform pair of the projection filter in nanoseconds, and the filter of a whole
-// sinogram. bench/kernel_rates.sh prints the rates as one line per target.
+// Also the transform pair of the projection filter in nanoseconds, the filter of a whole
+// sinogram, and one slice reconstructed by the reconstructor on one thread and on two (elapsed
+// time). bench/kernel_rates.sh prints the rates as one line per target.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -200,8 +201,32 @@ void BM_FilterSinogram(benchmark::State& state) {
       benchmark::Counter(kProjections, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// One slice reconstructed (filtered and back-projected, linear) by the reconstructor on
+// range(1) threads, which share it; in slices per second of elapsed time (the threads are the
+// reconstructor's own).
+void BM_ReconstructSlice(benchmark::State& state) {
+  Scene s(static_cast<std::int32_t>(state.range(0)));
+  RavReconstructor reconstructor(s.g, {RavMethod::LINEAR, 1}, {}, true,
+                                 static_cast<int>(state.range(1)));
+  std::vector<float> sinogram = s.sinogram_1;
+  for (auto _ : state) {
+    std::copy(s.sinogram_1.begin(), s.sinogram_1.end(), sinogram.begin());
+    float* in = sinogram.data();
+    float* out = s.slice_1.data();
+    reconstructor.reconstruct({&in, 1}, {&out, 1});
+    benchmark::DoNotOptimize(s.slice_1.data());
+  }
+  state.counters["slices"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 }  // namespace
 
+BENCHMARK(BM_ReconstructSlice)
+    ->ArgNames({"bins", "threads"})
+    ->Args({1024, 1})
+    ->Args({1024, 2})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Backproject<false, false>)->Name("BM_Backproject1Nearest")->Apply(kernel_args);
 BENCHMARK(BM_Backproject<true, false>)->Name("BM_Backproject1Linear")->Apply(kernel_args);
 BENCHMARK(BM_Backproject<false, true>)->Name("BM_BackprojectNearest")->Apply(kernel_args);

@@ -32,17 +32,20 @@ json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-"$build/bench/bench_kernels" --benchmark_filter="BM_Backproject.*/bins:$bins/" \
+"$build/bench/bench_kernels" --benchmark_filter="BM_Backproject.*/bins:$bins/|BM_ReconstructSlice|BM_FilterSinogram" \
   --benchmark_repetitions="$repeat" --benchmark_format=json --benchmark_out="$json" \
   --benchmark_out_format=json >/dev/null 2>&1
 
 /usr/bin/python3 - "$json" "$bins" "$repeat" <<'EOF'
 import json, re, sys
 runs = json.load(open(sys.argv[1]))["benchmarks"]
-best, label, failed = {}, {}, {}
+best, label, failed, other = {}, {}, {}, {}
 for r in runs:
     if r.get("run_type") != "iteration":
         continue
+    for name, counter in (("BM_ReconstructSlice", "slices"), ("BM_FilterSinogram", "projections")):
+        if r["run_name"].startswith(name):
+            other[r["run_name"]] = max(other.get(r["run_name"], 0.0), r[counter])
     m = re.match(r"BM_Backproject(\w+)/bins:\d+/target:(\d+)/threads:(\d)", r["run_name"])
     if not m:
         continue
@@ -80,6 +83,13 @@ for kind, name in kinds[:4]:
         print(f"AVX2 against AVX-512, {name}: {avx2 / avx512:.2f} (asked: at least 0.60)")
     if avx2 and ref:
         print(f"AVX2 against the reference loops, {name}: {avx2 / ref:.1f}x (asked: at least 3x)")
+one = {k.split("threads:")[1]: v for k, v in other.items() if "ReconstructSlice" in k}
+if "1" in one and "2" in one:
+    print(f"One slice reconstructed (filter and back-projection, linear, elapsed time): "
+          f"{one['2'] / one['1']:.2f}x faster on 2 threads than on 1 (asked: at least 1.8x)")
+for k, v in other.items():
+    if "FilterSinogram" in k:
+        print(f"Filter: {v / 1e3:.0f} thousand projections per second on one thread")
 best_target = min(t for t in label if label[t] != "reference") if len(label) > 1 else 0
 for kind, name, asked in (("Linear", "linear", 14), ("Nearest", "nearest", 20)):
     two = best.get((kind, best_target, 2), 0.0)
