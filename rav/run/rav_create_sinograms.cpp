@@ -200,9 +200,7 @@ struct PassState {
 void input_projection(const ParameterSet& p, const SinogramPass& pass, std::int32_t j,
                       PassState& state, ReconTimes& times, ImageBuffers& images,
                       std::span<float> SINOGRAMS, std::int32_t& status) {
-  const std::int32_t number = p.NUM_FIRST_IMAGE + (j - 1) * p.FILE_INTERVAL;
-  const std::string name = numbered_name(p.FILE_PREFIX, number, p.NUMBER_LENGTH_VARIES,
-                                         p.LENGTH_OF_NUMERICAL_PART, p.FILE_POSTFIX, status);
+  const std::string name = rav_projection_file(p, j, status);
   if ((j - 1) % 100 == 0) UT_WRITE("INFO: Inputting from " + name + " (and onwards)", status);
   if (p.CORRECT_FLATFIELD && p.FLATFIELD_CHANGING &&
       state.IMAGES_SINCE_FLATFIELD == p.FF_FILE_INTERVAL) {
@@ -252,6 +250,11 @@ void report_corrections(const PassState& state, std::int32_t& status) {
 }
 
 }  // namespace
+
+std::string rav_projection_file(const ParameterSet& p, std::int32_t j, std::int32_t& status) {
+  return numbered_name(p.FILE_PREFIX, p.NUM_FIRST_IMAGE + (j - 1) * p.FILE_INTERVAL,
+                       p.NUMBER_LENGTH_VARIES, p.LENGTH_OF_NUMERICAL_PART, p.FILE_POSTFIX, status);
+}
 
 void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, ReconTimes& times,
                           ImageBuffers& images, std::span<float> SINOGRAMS,

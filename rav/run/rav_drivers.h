@@ -71,6 +71,9 @@ void RAV_CREATE_SINOGRAMS(const ParameterSet& parameters, const SinogramPass& pa
                           ReconTimes& times, ImageBuffers& images, std::span<float> SINOGRAMS,
                           std::int32_t& status);
 
+// The name of projection J (from 1) of the series of P.
+std::string rav_projection_file(const ParameterSet& p, std::int32_t j, std::int32_t& status);
+
 // Writes OUTPUT_FILE".info", the four lines that describe the volume.
 void RAV_OUTPUT_INFO(std::string_view output_file, std::int32_t NUM_X, std::int32_t NUM_Y,
                      std::int32_t NUM_Z, std::int32_t& status);

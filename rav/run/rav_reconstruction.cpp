@@ -6,6 +6,7 @@
 
 #include "rav_allocate.h"
 #include "rav_drivers.h"
+#include "rav_read_ahead.h"
 #include "ut.h"
 
 namespace {
@@ -134,6 +135,7 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   const bool go = !p.OUTPUT_RECONSTRUCTION ||
                   rav_open_output(out, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y, r.slab.count > 0, status);
   RunReport report{RunClock::now(status), {}, true};
+  RavReadAhead ahead;
   for (std::int32_t number = 1; go && number <= r.NUM_PASSES; ++number) {
     r.pass.FIRST_SLICE = p.START_VOXEL_3 + (number - 1) * r.pass.SLICES_PER_PASS;
     r.pass.LAST_SLICE = std::min(r.pass.FIRST_SLICE + r.pass.SLICES_PER_PASS - 1, p.END_VOXEL_3);
@@ -143,6 +145,10 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
              status);
     UT_WRITE("      Inputting data and creating sinograms", status);
     RAV_CREATE_SINOGRAMS(p, r.pass, report.times, arrays.images, arrays.SINOGRAMS, status);
+    if (number < r.NUM_PASSES) {  // the next pass's files are read while this one is worked on
+      const std::int32_t next = r.pass.FIRST_SLICE + r.pass.SLICES_PER_PASS;
+      ahead.start(p, next, std::min(next + r.pass.SLICES_PER_PASS - 1, p.END_VOXEL_3), status);
+    }
     if (!p.OUTPUT_RECONSTRUCTION) continue;
     UT_WRITE("INFO: Filtering projections and backprojecting", status);
     UT_WRITE("      to reconstruct slices", status);
