@@ -123,16 +123,17 @@ RavKernelTarget rav_kernel_target();
 std::vector<RavKernelTarget> rav_kernel_targets();
 // Whether this processor (and this build) can run TARGET.
 bool rav_kernel_target_available(RavKernelTarget target);
-// Selects TARGET for every later back-projection and sinogram correction (tests and benchmarks
-// compare the targets with this; the program never calls it). A vector target is chosen by
-// restricting the targets Highway's dispatch may pick to it; REFERENCE makes both use their
-// plain loops. A target that is not available is
+// Selects TARGET for every later back-projection, sinogram correction and batch of filtered
+// projections (tests and benchmarks compare the targets with this; the program never calls it).
+// A vector target is chosen by restricting the targets Highway's dispatch may pick to it;
+// REFERENCE makes all three use their plain loops. A target that is not available is
 // ignored and false returned. Not to be called while kernels run on other threads.
 bool rav_set_kernel_target(RavKernelTarget target);
 // "reference", "avx512", "avx2", "sse4", "neon", "sve", "sve2", "scalar" or "emu128".
 const char* rav_kernel_target_name(RavKernelTarget target);
 
-// Whether the plain loops are in use (REFERENCE): the correction asks, to follow the choice.
+// Whether the plain loops are in use (REFERENCE): the correction and the filter ask, to follow
+// the choice.
 bool rav_reference_loops();
 
 // The vector kernels (rav_kernels_hwy.cpp) through Highway's dispatch table, reached only

@@ -9,20 +9,23 @@
 // buffer (column x of the block is one vector), every projection is added, and they go back.
 // Per projection each lane starts at its row's first pixel inside the limits and advances by one
 // addition per column; lanes whose row has not started, or has ended, are masked off and keep
-// their position. Two projections go through the columns where every lane is inside together,
-// so that the pixels are loaded and stored once for both (each pixel still receives them in
-// their order).
+// their position. Where the registers hold two projections, two go through the columns where
+// every lane is inside together, so that the pixels are loaded and stored once for both (each
+// pixel still receives them in their order).
 //
 // The bins a column reads lie close together: N rows span at most N·|sin θ| bins, plus the
 // rounding of the running sums. Targets with a fast permutation of two vectors (AVX-512, AVX2)
-// therefore hold a window of 2N consecutive values in registers and pick each lane's value out of
-// it; the window moves only when the lanes leave it, and in the columns where every lane is inside
-// its row it is placed for a number of columns worked out in advance (rav_window_place), so that
-// no column needs a test. The other targets, and the oversampled method (whose fine samples lie
-// OV times further apart), gather the values.
+// therefore pick each lane's value out of a window of 2N consecutive values held in registers.
+// A window serves a number of columns worked out in advance from a model of the positions
+// (rav_window_plan), then is placed anew, so that no column needs a test. The other targets,
+// the oversampled method (whose fine samples lie OV times further apart), and projections whose
+// lanes no window can hold gather the values.
 //
-// Two steps are not Highway's: the truncation of positions to bins uses the vector extensions'
-// conversion on x86 (Highway's ConvertTo adds a fix-up of out-of-range values that positions
+// Vectors are never members of a struct or elements of an array (those of SVE cannot be): what
+// a projection carries from loop to loop is kept as arrays of floats (Flight).
+//
+// Two steps are not Highway's, on x86 only: the truncation of positions to bins uses the vector
+// extensions' conversion (Highway's ConvertTo adds a fix-up of out-of-range values that positions
 // inside the limits never need), and the AVX-512 window lookup uses the vector extensions'
 // two-input shuffle (vpermt2ps), for which Highway 1.0 has no operation.
 #undef HWY_TARGET_INCLUDE
