@@ -95,7 +95,7 @@ struct PhantomOptions {
   int projections = 180;       // over a half turn
   int slices = 8;              // detector rows (image rows, or columns with --horizontal)
   double pixel_cm = 0.01;      // pixel size in cm
-  double axis_offset = 0;      // rotation axis minus bins / 2, in pixels
+  double axis_offset = 0;      // bins / 2 minus the axis in pixels: axis = IMAGE CENTRE - OFFSET
   double angle_offset = 0;     // first angle, degrees
   bool horizontal = false;     // rotation axis along the image's first axis (images transposed)
   bool as_float = false;       // 32-bit float images instead of 16-bit unsigned
@@ -108,6 +108,12 @@ struct PhantomOptions {
   bool relative = false;       // file names relative to the output directory
   std::string out;             // output directory
   bool help = false;
+
+  // The rotation axis: the angle the scan covers, its end, half acquisition.
+  double turn = 180.0;            // degrees the projections span
+  bool with_end = false;          // the last projection at the end of the turn
+  bool half_acquisition = false;  // the head fills the circle of a detector twice as wide
+  double fill = 0.7;              // part of the reconstruction circle the head fills
 };
 
 // Reads the options from ARGS (program name excluded). On a bad option returns false with the
@@ -142,6 +148,19 @@ struct PhantomScan {
 
 // Derives the scan's geometry and naming from OPTIONS (which must have passed the parser).
 PhantomScan phantom_scan(const PhantomOptions& options);
+
+// Slices are NUM x NUM pixels: the detector's width, or, for half acquisition, that of the
+// joined sinogram (twice as wide), in whose frame the axis lies at AXIS + SHIFT.
+struct PhantomFrame {
+  int num = 0;
+  double shift = 0;
+};
+PhantomFrame phantom_frame(const PhantomScan& scan);
+
+// The head in the frame of the scan's projections (at (axis, axis)) and of its slices (at
+// (axis + shift, axis + shift)): the same size, filling 70 % of the slices' reconstruction
+// circle.
+std::vector<PhantomEllipsoid> phantom_scan_head(const PhantomScan& scan, bool slice_frame);
 
 // Angle of projection J (1-based) as the back-projection accumulates it.
 double phantom_angle(const PhantomScan& scan, int j);

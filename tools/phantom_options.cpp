@@ -36,6 +36,32 @@ std::string range_text(double low, double high) {
   return buffer;
 }
 
+// The flags of the rotation axis: true when NAME is one (and sets it).
+bool phantom_axis_flag(const std::string& name, PhantomOptions& options) {
+  if (name == "--with-end") return options.with_end = true;
+  if (name == "--half-acquisition") return options.half_acquisition = true;
+  return false;
+}
+
+// Half acquisition needs a whole turn and the axis on the detector; a scan with its end needs
+// two projections.
+bool phantom_check_axis_options(const PhantomOptions& options, std::string& error) {
+  if (options.with_end && options.projections < 2) {
+    error = "Option --with-end needs at least 2 projections";
+    return false;
+  }
+  if (options.half_acquisition && options.turn != 360.0) {
+    error = "Option --half-acquisition needs --turn 360";
+    return false;
+  }
+  if (options.half_acquisition && std::fabs(options.axis_offset) > options.bins / 2.0 - 1.0) {
+    error = "Option --axis-offset must leave the axis on the detector (within bins/2 - 1 of its "
+            "centre)";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> phantom_help() {
@@ -53,7 +79,9 @@ std::vector<std::string> phantom_help() {
       "  --projections N      projections over a half turn (1 to 100000; 180)",
       "  --slices N           slices, i.e. detector rows (1 to 4096; 8)",
       "  --pixel-size CM      detector pixel size in cm (0 to 10; 0.01)",
-      "  --axis-offset PIX    rotation axis minus bins/2, in pixels (at most bins/4 either way; 0)",
+      "  --axis-offset PIX    IMAGE CENTRE - ROTATION_AXIS_POSITION in pixels, IMAGE CENTRE being",
+      "                       bins/2: positive puts the axis toward bin 1 (at most bins/4",
+      "                       either way, or inside the detector with --half-acquisition; 0)",
       "  --angle-offset DEG   angle of the first projection in degrees (0)",
       "  --horizontal         rotation axis along the image's first axis: each image column",
       "                       is one slice (images transposed, ROTATION_VERTICAL = NO)",
@@ -68,6 +96,15 @@ std::vector<std::string> phantom_help() {
       "  --relative           file names in the parameter file relative to DIR (run rav_vuzav",
       "                       from DIR); absolute names otherwise",
       "  --help               this text",
+      "",
+      "The rotation axis:",
+      "  --turn DEG           degrees the projections span: 180 or 360 (180)",
+      "  --with-end           the last projection at the end of the turn (a pair of",
+      "                       projections 180 degrees apart in a 180-degree scan)",
+      "  --half-acquisition   a 360-degree scan with the axis off centre (use --axis-offset):",
+      "                       the head fills the circle of a detector twice as wide, and the",
+      "                       parameter file sets HALF_ACQUISITION = YES and slices of 2 x bins",
+      "  --fill F             part of the reconstruction circle the head fills (0.1 to 0.95; 0.7)",
   };
 }
 
@@ -88,6 +125,13 @@ bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions&
       options.help = true;
       continue;
     }
+    if (phantom_axis_flag(name, options)) {
+      if (has_value) {
+        error = "Option " + name + " takes no value";
+        return false;
+      }
+      continue;
+    }
     if (name == "--horizontal" || name == "--float" || name == "--relative") {
       if (has_value) {
         error = "Option " + name + " takes no value";
@@ -100,7 +144,7 @@ bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions&
     static const char* const kValued[] = {
         "--out",   "--bins",  "--projections", "--slices",     "--pixel-size",
         "--axis-offset", "--angle-offset", "--noise", "--seed", "--flat-series",
-        "--subsamples", "--oversampling", "--sinogram-mb"};
+        "--subsamples", "--oversampling", "--sinogram-mb", "--turn", "--fill"};
     bool known = false;
     for (const char* option : kValued) known = known || name == option;
     if (!known) {
@@ -172,6 +216,11 @@ bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions&
       ok = whole(0, 64, options.oversampling);
     } else if (name == "--sinogram-mb") {
       ok = whole(1, 1000000, options.sinogram_mb);
+    } else if (name == "--turn") {
+      ok = real(180.0, 360.0, options.turn) && (options.turn == 180.0 || options.turn == 360.0);
+      if (!ok) error = "Option --turn needs 180 or 360, not: " + value;
+    } else if (name == "--fill") {
+      ok = real(0.1, 0.95, options.fill);
     }
     if (!ok) return false;
   }
@@ -181,7 +230,8 @@ bool phantom_parse_options(const std::vector<std::string>& args, PhantomOptions&
     error = "Missing --out DIR (the directory to write the scan into)";
     return false;
   }
-  if (std::fabs(options.axis_offset) > options.bins / 4.0) {
+  if (!phantom_check_axis_options(options, error)) return false;
+  if (!options.half_acquisition && std::fabs(options.axis_offset) > options.bins / 4.0) {
     char limit[32];
     std::snprintf(limit, sizeof limit, "%g", options.bins / 4.0);
     error = "Option --axis-offset must lie within bins/4 = " + std::string(limit) +

@@ -95,10 +95,12 @@ bool fail(const std::string& text) {
 PhantomScan phantom_scan(const PhantomOptions& options) {
   PhantomScan scan;
   scan.options = options;
-  scan.axis = static_cast<float>(options.bins / 2.0 + options.axis_offset);
+  // ROTATION_AXIS_POSITION = IMAGE CENTRE - OFFSET.
+  scan.axis = static_cast<float>(options.bins / 2.0 - options.axis_offset);
   scan.axis_text = format_g(scan.axis);
   scan.angle_offset_text = format_g(options.angle_offset);
-  scan.angle_step_text = format_g(180.0 / options.projections);
+  scan.angle_step_text =
+      format_g(options.turn / (options.with_end ? options.projections - 1 : options.projections));
   scan.angle_offset = degrees_as_read(scan.angle_offset_text);
   scan.angle_step = degrees_as_read(scan.angle_step_text);
   scan.pixel_um_text = format_g(options.pixel_cm * 1.0e4);
@@ -119,6 +121,22 @@ PhantomScan phantom_scan(const PhantomOptions& options) {
     if (usable_in_parameter_file(directory)) scan.prefix = directory + "/";
   }
   return scan;
+}
+
+PhantomFrame phantom_frame(const PhantomScan& scan) {
+  const int bins = scan.options.bins;
+  if (!scan.options.half_acquisition) return {bins, 0.0};
+  // The mirrored half goes on the side of the axis away from the detector's own.
+  return {2 * bins, 2.0 * scan.axis < bins ? static_cast<double>(bins) : 0.0};
+}
+
+std::vector<PhantomEllipsoid> phantom_scan_head(const PhantomScan& scan, bool slice_frame) {
+  const PhantomFrame frame = phantom_frame(scan);
+  PhantomPlacement placement =
+      phantom_placement(frame.num, scan.options.slices, scan.axis + frame.shift);
+  placement.axis = scan.axis + (slice_frame ? frame.shift : 0.0);
+  placement.radius *= scan.options.fill / 0.7;
+  return phantom_place(phantom_head(), placement);
 }
 
 double phantom_angle(const PhantomScan& scan, int j) {
@@ -170,7 +188,8 @@ std::vector<std::string> phantom_parameter_lines(const PhantomScan& scan) {
   std::vector<std::string> lines = {
       "! RAV_VUZAV PARAMETER FILE",
       "! Synthetic scan written by rav_phantom: a Shepp-Logan-like head, attenuation in 1/cm.",
-      "! " + bins + " bins, " + std::to_string(o.projections) + " projections over 180 degrees, " +
+      "! " + bins + " bins, " + std::to_string(o.projections) + " projections over " +
+          format_g(o.turn) + " degrees, " +
           slices + " slices, pixel size " + format_g(o.pixel_cm) + " cm.",
       "! Ground truth: truth.raw (see truth.raw.info), laid out like OUTPUT_FILE.",
       dir.empty() ? "! File names are relative to this directory: run rav_vuzav from it."
@@ -218,14 +237,16 @@ std::vector<std::string> phantom_parameter_lines(const PhantomScan& scan) {
   };
   // Volume axes 1 and 2 span a slice, axis 3 counts slices; with the rotation axis horizontal
   // the reconstruction exchanges axes 1 and 3, so they are written exchanged.
-  const std::string along_1 = o.horizontal ? slices : bins;
-  const std::string along_3 = o.horizontal ? bins : slices;
+  const std::string num = std::to_string(phantom_frame(scan).num);
+  const std::string along_1 = o.horizontal ? slices : num;
+  const std::string along_3 = o.horizontal ? num : slices;
   for (const auto& [key, value] :
        {std::pair<std::string, std::string>{"START_VOXEL_1", "1"}, {"END_VOXEL_1", along_1},
-        {"START_VOXEL_2", "1"}, {"END_VOXEL_2", bins}, {"START_VOXEL_3", "1"},
+        {"START_VOXEL_2", "1"}, {"END_VOXEL_2", num}, {"START_VOXEL_3", "1"},
         {"END_VOXEL_3", along_3}}) {
     lines.push_back(line(key, value));
   }
+  if (o.half_acquisition) lines.push_back(line("HALF_ACQUISITION", "YES"));
   return lines;
 }
 
@@ -251,8 +272,9 @@ bool phantom_write_scan(const PhantomOptions& options) {
 
   // Refuse a scan that cannot fit on the disk before writing any of it.
   const double image_bytes = 1024.0 + static_cast<double>(pixels) * (o.as_float ? 4.0 : 2.0);
+  const int num = phantom_frame(scan).num;  // slices are NUM x NUM pixels
   const double needed = (o.projections + 1.0 + flats) * image_bytes +
-                        4.0 * static_cast<double>(bins) * bins * slices;
+                        4.0 * static_cast<double>(num) * num * slices;
   const fs::space_info space = fs::space(o.out, error);
   if (!error && needed > static_cast<double>(space.available)) {
     char text[160];
@@ -287,8 +309,7 @@ bool phantom_write_scan(const PhantomOptions& options) {
   }
 
   // Cross-sections of the placed head at the z sub-samples of every slice.
-  const std::vector<PhantomEllipsoid> placed =
-      phantom_place(phantom_head(), phantom_placement(bins, slices, scan.axis));
+  const std::vector<PhantomEllipsoid> placed = phantom_scan_head(scan, false);
   std::vector<std::vector<std::vector<PhantomEllipse>>> sections(static_cast<std::size_t>(slices));
   for (int s = 1; s <= slices; ++s) {
     for (double z : phantom_slice_planes(s, o.subsamples)) {
@@ -345,10 +366,11 @@ bool phantom_write_scan(const PhantomOptions& options) {
   const std::string truth_name = dir + "truth.raw";
   std::FILE* truth_file = std::fopen(truth_name.c_str(), "wb");
   if (truth_file == nullptr) return fail("Cannot create " + truth_name);
-  std::vector<float> truth(static_cast<std::size_t>(bins) * bins);
+  std::vector<float> truth(static_cast<std::size_t>(num) * num);
+  const std::vector<PhantomEllipsoid> truth_head = phantom_scan_head(scan, true);
   bool written = true;
   for (int s = 1; s <= slices && written; ++s) {
-    phantom_truth_slice(placed, s, bins, o.subsamples, truth);
+    phantom_truth_slice(truth_head, s, num, o.subsamples, truth);
     if constexpr (std::endian::native == std::endian::big) {
       for (float& value : truth) {
         value = std::bit_cast<float>(__builtin_bswap32(std::bit_cast<std::uint32_t>(value)));
@@ -359,8 +381,8 @@ bool phantom_write_scan(const PhantomOptions& options) {
   if (std::fclose(truth_file) != 0 || !written) return fail("Problem writing " + truth_name);
 
   std::vector<std::string> info_lines = {"! RAV_VUZAV VOLUME INFO FILE",
-                                         "NUM_X = " + ut_fmt_int(bins, 8),
-                                         "NUM_Y = " + ut_fmt_int(bins, 8),
+                                         "NUM_X = " + ut_fmt_int(num, 8),
+                                         "NUM_Y = " + ut_fmt_int(num, 8),
                                          "NUM_Z = " + ut_fmt_int(slices, 8)};
   const std::string info_name = truth_name + ".info";
   const std::string par_name = dir + "phantom.par";
@@ -376,8 +398,8 @@ bool phantom_write_scan(const PhantomOptions& options) {
   info("INFO: Wrote " + std::to_string(o.projections) + " projections of " +
        std::to_string(width) + " x " + std::to_string(height) + " pixels (" +
        (o.as_float ? "32-bit float" : "16-bit unsigned") + ") into " + o.out);
-  info("INFO: Ground truth " + truth_name + ": " + std::to_string(bins) + " x " +
-       std::to_string(bins) + " x " + std::to_string(slices) + " floats, attenuation in 1/cm");
+  info("INFO: Ground truth " + truth_name + ": " + std::to_string(num) + " x " +
+       std::to_string(num) + " x " + std::to_string(slices) + " floats, attenuation in 1/cm");
   info("INFO: Reconstruct with: rav_vuzav " + (scan.prefix.empty() ? std::string("phantom.par (in ") + o.out + ")"
                                                                     : par_name));
   return true;

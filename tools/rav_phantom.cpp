@@ -19,15 +19,19 @@
 //
 // Geometry (the reconstruction's own)
 //   Slice pixel (i, r) has its centre at (i - 0.5, r - 0.5); the rotation axis is the point
-//   (A, A), A = bins / 2 + --axis-offset (ROTATION_AXIS_POSITION). Projection j is taken at
-//   theta_j = ANGLE_OFFSET + (j - 1) x 180 / projections degrees, and a point (x, y) of the
-//   slice lies on detector coordinate u = (x - A) cos theta - (y - A) sin theta + A; bin k
-//   covers u in [k - 1, k]. At theta = 0 bin k sees column k; at 90 degrees it sees row
+//   (A, A), A = bins / 2 - --axis-offset (ROTATION_AXIS_POSITION = IMAGE CENTRE - OFFSET, the
+//   program's banner's convention). Projection j is taken at theta_j = ANGLE_OFFSET + (j - 1) x
+//   --turn / projections degrees (--turn / (projections - 1) with --with-end), and a point
+//   (x, y) of the slice lies on detector coordinate u = (x - A) cos theta - (y - A) sin theta
+//   + A; bin k covers u in [k - 1, k]. At theta = 0 bin k sees column k; at 90 degrees it sees row
 //   2A + 1 - k.
 //   Slice s covers [s - 1, s] along the rotation axis and is image row s (rotation axis
 //   vertical, bins along the image's first axis) or image column s (--horizontal: the images
 //   are transposed, bins run down the columns, and the parameter file exchanges voxel axes 1
 //   and 3 as the reconstruction expects).
+//   With --half-acquisition (a whole turn) the slices are those of the joined sinogram, twice the
+//   detector's width, with the axis at A + SHIFT (SHIFT = bins when A < bins / 2, else 0), and
+//   the head fills its circle: the detector sees only part of it in each projection.
 //   The head is centred on the axis, fills 70 % of the reconstruction circle, and the slice
 //   stack spans its middle (head z from -0.5 to 0.5) whatever the number of slices. The room
 //   around it matters: the program's ramp filter, sampled in the frequency domain with zero

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,6 +45,9 @@ constexpr std::int32_t DAX_MODE_WRITE_ASCII = 4;
 // Opens NAME (NUL-terminated) in the slot of MODE and returns the slot's identifier.
 void DAX_FILEOPENC(const char* name, std::int32_t mode, std::int32_t& retstat,
                    std::int32_t& file_id);
+// The system's error number of the last DAX_FILEOPENC whose stream could not be opened (ENOENT,
+// EACCES, ...); 0 after one that opened.
+int dax_open_error();
 // Closes the file of FILE_ID. A stream whose final flush fails is closed all the same and
 // gives 3, so that a lost write is not reported as success.
 void DAX_FILECLOSEC(std::int32_t file_id, std::int32_t& retstat);
@@ -129,6 +133,10 @@ void DAX_INP_2DI4(std::int32_t file_id, bool byte_swap, bool is_signed, bool x_r
 enum class DaxPixelType {
   FLOAT,           // 4-byte IEEE single, DataType "FLOAT"
   UNSIGNED_SHORT,  // 2-byte unsigned integer, DataType "UnsignedShort"
+  // Written only from pixels already in their type (DAX_OUT_ZELFA_PIXELS):
+  SIGNED_SHORT,      // 2-byte two's-complement integer, DataType "SignedShort"
+  UNSIGNED_INTEGER,  // 4-byte unsigned integer, DataType "UnsignedInteger"
+  SIGNED_INTEGER,    // 4-byte two's-complement integer, DataType "SignedInteger"
 };
 
 // Writes DATA(XSTRELM..XENDELM, YSTRELM..YENDELM) as a new image file of 4-byte floats.
@@ -139,13 +147,36 @@ void DAX_OUT_ZELFA(std::string_view file_name, std::int32_t xmaxdat, std::int32_
                    std::int32_t xstrelm, std::int32_t ystrelm, std::int32_t xendelm,
                    std::int32_t yendelm, std::span<const float> data, std::int32_t& retstat,
                    std::int32_t& status);
-// The same with a choice of pixel type. UNSIGNED_SHORT rounds each value to the nearest
-// integer and clips it to 0..65535 (NaN becomes 0).
+// The same with a choice of pixel type, FLOAT or UNSIGNED_SHORT (any other: 180017).
+// UNSIGNED_SHORT rounds each value to the nearest integer and clips it to 0..65535 (NaN
+// becomes 0).
 void DAX_OUT_ZELFA_TYPED(std::string_view file_name, DaxPixelType pixel_type,
                          std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstrelm,
                          std::int32_t ystrelm, std::int32_t xendelm, std::int32_t yendelm,
                          std::span<const float> data, std::int32_t& retstat,
                          std::int32_t& status);
+
+// Writes DIM_1 x DIM_2 pixels of PIXEL_TYPE, given in the machine's byte order as PIXELS (row
+// after row, dax_pixel_bytes each), as a new image file whose pixels are stored most significant
+// byte first when BIG_ENDIAN and least significant first otherwise (the header's ByteOrder
+// says which). RETSTAT as DAX_OUT_ZELFA; DIM_1 < 1 or PIXELS too short: 180001; DIM_2 < 1: 180002.
+void DAX_OUT_ZELFA_PIXELS(std::string_view file_name, DaxPixelType pixel_type, bool big_endian,
+                          std::int32_t dim_1, std::int32_t dim_2,
+                          std::span<const std::uint8_t> pixels, std::int32_t& retstat,
+                          std::int32_t& status);
+// Bytes of one pixel of PIXEL_TYPE: 2 or 4.
+std::int32_t dax_pixel_bytes(DaxPixelType pixel_type);
+// What both writers do around the pixels: opens FILE_NAME for writing, writes the 1024-byte
+// header (HeaderID, Image 1, ByteOrder, DataType, Dim_1, Dim_2) of a DIM_1 x DIM_2 image of
+// PIXEL_TYPE stored most significant byte first when BIG_ENDIAN, has WRITE_PIXELS write the
+// pixels to the open file (it returns the raw layer's code of its first failed write, 0 when none
+// failed) and closes the file on every path. RETSTAT: 1 when the file cannot be opened, otherwise
+// the first failed write's code or the close's. ROUTINE is recorded when the status goes bad.
+void dax_write_zelfa_file(
+    std::string_view routine, std::string_view file_name, DaxPixelType pixel_type,
+    bool big_endian, std::int32_t dim_1, std::int32_t dim_2,
+    const std::function<std::int32_t(std::int32_t file_id, std::int32_t& status)>& write_pixels,
+    std::int32_t& retstat, std::int32_t& status);
 
 // Header builder over one process-wide 1024-byte buffer (one header at a time).
 // Starts a header: "{" and a line feed.

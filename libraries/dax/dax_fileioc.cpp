@@ -18,6 +18,12 @@ static_assert(sizeof(off_t) == 8, "image files over 2 GiB need 64-bit file offse
 DaxFileTable dax_file_table;
 
 namespace {
+int g_open_error = 0;  // errno of the last open that failed
+}  // namespace
+
+int dax_open_error() { return g_open_error; }
+
+namespace {
 
 constexpr std::int32_t kInputId = 1;
 constexpr std::int32_t kOutputId = 2;
@@ -90,11 +96,14 @@ void DAX_FILEOPENC(const char* name, std::int32_t mode, std::int32_t& retstat,
     retstat = 2;
     return;
   }
+  errno = 0;
   std::FILE* stream = std::fopen(name, kStreamModes[mode - 1]);
   if (stream == nullptr) {
+    g_open_error = errno != 0 ? errno : EIO;
     retstat = 3;
     return;
   }
+  g_open_error = 0;
   if (input) {
     dax_file_table.ut_file_in = stream;
     dax_file_table.ut_file_in_id = kInputId;

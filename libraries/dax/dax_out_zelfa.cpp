@@ -74,45 +74,18 @@ void out_zelfa(std::string_view routine, std::string_view file_name, DaxPixelTyp
     return;
   }
 
-  std::string name(file_name);
-  std::int32_t file_id = 0;
-  std::int32_t open_result = 0;
-  DAX_OPENFILE(false, "WRITE", name, open_result, file_id, status);
-  if (status != ST_OK || open_result != 0) {
-    retstat = 1;
-    st_bad(status, routine);
-    return;
-  }
-
-  // From here on the file is closed on every path, so that the output slot is free for the
-  // next writer even when the status went bad.
-  DAX_OPEN_ZELFAHEADER(file_id, open_result);
-  DAX_ADD_ZELFASTRING(file_id, "HeaderID", "KV:000001:000000:000000", status);
-  DAX_ADD_ZELFAINTEGER(file_id, "Image", 1, status);
-  DAX_ADD_ZELFASTRING(file_id, "ByteOrder", UT_BIG_ENDIAN(status) ? "HighByteFirst" : "LowByteFirst",
-                      status);
-  DAX_ADD_ZELFASTRING(file_id, "DataType",
-                      pixel_type == DaxPixelType::UNSIGNED_SHORT ? "UnsignedShort" : "FLOAT",
-                      status);
-  DAX_ADD_ZELFAINTEGER(file_id, "Dim_1", xendelm - xstrelm + 1, status);
-  DAX_ADD_ZELFAINTEGER(file_id, "Dim_2", yendelm - ystrelm + 1, status);
-  std::int32_t write_result = 0;
-  if (status == ST_OK) {
-    DAX_CLOSE_ZELFAHEADER(file_id, write_result);
+  const auto write_pixels = [&](std::int32_t file_id, std::int32_t& write_status) {
     std::int32_t pixel_result = 0;
     if (pixel_type == DaxPixelType::UNSIGNED_SHORT) {
       out_2du2(file_id, xmaxdat, xstrelm, ystrelm, xendelm, yendelm, data, pixel_result);
     } else {
       DAX_OUT_2DR4(file_id, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm, data,
-                   pixel_result, status);
+                   pixel_result, write_status);
     }
-    if (write_result == 0) write_result = pixel_result;
-  }
-
-  std::int32_t close_result = 0;
-  DAX_FILECLOSEC(file_id, close_result);
-  retstat = write_result != 0 ? write_result : close_result;
-  st_bad(status, routine);
+    return pixel_result;
+  };
+  dax_write_zelfa_file(routine, file_name, pixel_type, UT_BIG_ENDIAN(status),
+                       xendelm - xstrelm + 1, yendelm - ystrelm + 1, write_pixels, retstat, status);
 }
 
 }  // namespace
@@ -151,6 +124,13 @@ void DAX_OUT_ZELFA_TYPED(std::string_view file_name, DaxPixelType pixel_type,
                          std::int32_t ystrelm, std::int32_t xendelm, std::int32_t yendelm,
                          std::span<const float> data, std::int32_t& retstat,
                          std::int32_t& status) {
-  out_zelfa("Subroutine DAX_OUT_ZELFA_TYPED V0.1 ", file_name, pixel_type, xmaxdat, ymaxdat,
-            xstrelm, ystrelm, xendelm, yendelm, data, retstat, status);
+  constexpr std::string_view kRoutine = "Subroutine DAX_OUT_ZELFA_TYPED V0.1 ";
+  if (status == ST_OK && pixel_type != DaxPixelType::FLOAT &&
+      pixel_type != DaxPixelType::UNSIGNED_SHORT) {
+    ST_SAVE(kRoutine);
+    status = 180017;  // the other types are written from their own pixels only
+    return;
+  }
+  out_zelfa(kRoutine, file_name, pixel_type, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm,
+            yendelm, data, retstat, status);
 }

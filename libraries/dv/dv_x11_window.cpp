@@ -96,8 +96,8 @@ void wait_for_expose(DvX11State& s) {
                           deadline - std::chrono::steady_clock::now())
                           .count();
     if (left <= 0) {
-      std::fprintf(stderr, "dv: the graphics window was not shown within %d seconds\n",
-                   kExposeWaitMilliseconds / 1000);
+      dv_message("WARNING: The graphics window was not shown within " +
+                 std::to_string(kExposeWaitMilliseconds / 1000) + " seconds");
       return;
     }
     pollfd fd{ConnectionNumber(s.display), POLLIN, 0};
@@ -110,9 +110,9 @@ bool open_window(DvX11State& s) {
   if (s.display == nullptr) {
     const char* name = XDisplayName(nullptr);
     if (name == nullptr || *name == '\0') {
-      std::fprintf(stderr, "dv: cannot open the X display: DISPLAY is not set\n");
+      dv_message("WARNING: Cannot open the X display: DISPLAY is not set");
     } else {
-      std::fprintf(stderr, "dv: cannot open the X display \"%s\"\n", name);
+      dv_message("WARNING: Cannot open the X display \"" + std::string(name) + "\"");
     }
     return false;
   }
@@ -146,7 +146,7 @@ bool open_window(DvX11State& s) {
                                                DefaultVisual(s.display, screen), s.width,
                                                s.height);
   if (cairo_surface_status(s.window_surface) != CAIRO_STATUS_SUCCESS) {
-    std::fprintf(stderr, "dv: cannot draw into the window's pixmap\n");
+    dv_message("WARNING: Cannot draw into the graphics window's pixmap");
     free_window(s);
     return false;
   }
@@ -156,7 +156,8 @@ bool open_window(DvX11State& s) {
   XMapRaised(s.display, s.window);
   XSync(s.display, False);
   if (g_x_error != 0) {
-    std::fprintf(stderr, "dv: the X server refused the window (error code %d)\n", g_x_error);
+    dv_message("WARNING: The X server refused the graphics window (error code " +
+               std::to_string(g_x_error) + ")");
     free_window(s);
     return false;
   }
@@ -179,7 +180,8 @@ void DV_X11_OPEN(std::int32_t orientation, std::int32_t /*low*/, std::int32_t /*
   if (s.open) DV_X11_CLOSE();
   result = 0;
   if (width < 1 || height < 1 || width > 8192 || height > 8192) {
-    std::fprintf(stderr, "dv: bad window size %d by %d\n", width, height);
+    dv_message("WARNING: Bad graphics window size " + std::to_string(width) + " by " +
+               std::to_string(height));
     result = 1;
     return;
   }
@@ -200,7 +202,7 @@ void DV_X11_OPEN(std::int32_t orientation, std::int32_t /*low*/, std::int32_t /*
 
   s.page = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   if (cairo_surface_status(s.page) != CAIRO_STATUS_SUCCESS) {
-    std::fprintf(stderr, "dv: cannot allocate the graphics page\n");
+    dv_message("WARNING: Cannot allocate the graphics page");
     free_page(s);
     result = 1;
     return;

@@ -69,6 +69,8 @@ void UT_DEF_SEPARATORS(std::int32_t& status);
 // ALL_STORED is false when TEXT held more than MAX_TOKENS tokens. MAX_TOKENS below 1: 10001.
 void UT_TOKENS(std::string_view text, std::int32_t max_tokens, bool& all_stored,
                std::int32_t& num_tokens, std::vector<std::string>& tokens, std::int32_t& status);
+// Every token of TEXT (split as by UT_TOKENS), whole: none is cut, however long.
+std::vector<std::string_view> ut_split_tokens(std::string_view text);
 // Token to a value; OK false (VALUE untouched) when the token does not convert.
 void UT_TOKTI(std::string_view token, bool& ok, std::int32_t& value, std::int32_t& status);
 void UT_TOKTR(std::string_view token, bool& ok, float& value, std::int32_t& status);
@@ -118,6 +120,9 @@ void UT_FILENAME(std::string_view prefix, std::int32_t number, bool fixed_width,
 // PROMPT true is not supported (nobody prompts for file names here): it opens FILE_NAME as given.
 void UT_OPEN_ASCIIFILE(bool prompt, std::string_view mode, std::int32_t unit,
                        std::string_view file_name, std::int32_t& retstat, std::int32_t& status);
+// The system's error number of the last UT_OPEN_ASCIIFILE that did not open its file (EISDIR for
+// a directory, ENOENT for an empty name); 0 after one that did.
+int ut_open_error();
 // Closes the file on UNIT (nothing when none is open). UNIT outside 1..99: 10017.
 void UT_CLOSE_ASCIIFILE(std::int32_t unit, std::int32_t& status);
 // Reads the next line from UNIT into LINE, without its line end (a trailing carriage return is
@@ -130,14 +135,13 @@ void UT_RECL(std::int32_t& bytes_per_unit, std::int32_t& status);
 // "LINUX" and "PC".
 void UT_SYSTEM_NAME(std::string& system, std::string& machine, std::int32_t& status);
 
-// ELAPSED: local time of day in whole seconds since midnight, plus 86400 for every midnight
-// passed since the first call of the run (so differences never go negative). CPU: processor
+// ELAPSED: seconds since the first call of the run, from the monotonic clock, with fractions of
+// a second (differences never go negative and do not jump with the time of day). CPU: processor
 // seconds of the process.
 void UT_TIMES(float& elapsed, float& cpu, std::int32_t& status);
-// Replaces the local clock behind UT_TIMES (for tests); an empty function restores the real one.
-// The function gives the local date and time of day (tm_year, tm_mon, tm_mday, tm_hour, tm_min,
-// tm_sec are used). The day count restarts at the next call.
-void ut_set_local_clock(std::function<std::tm()> clock);
+// Replaces the monotonic clock behind UT_TIMES (for tests) by a function giving seconds; an
+// empty function restores the real one. The origin is taken again at the next call.
+void ut_set_elapsed_clock(std::function<double()> clock);
 
 // NBYTES bytes from the heap. NBYTES below 1: 10017; allocation failure: 11002.
 void UT_MALLOC(std::int64_t nbytes, void*& pointer, std::int32_t& status);

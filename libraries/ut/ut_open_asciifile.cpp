@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,6 +11,7 @@
 
 namespace {
 std::array<std::FILE*, kUtLastUnit + 1> g_units{};  // index = unit number; 0 unused
+int g_open_error = 0;  // errno of the last open that failed
 
 bool valid_unit(std::int32_t unit) { return unit >= kUtFirstUnit && unit <= kUtLastUnit; }
 
@@ -21,16 +23,24 @@ void close_unit(std::int32_t unit) {
 
 // Opens PATH as a text stream; directories are refused (fopen accepts them for reading).
 std::FILE* open_text(const std::string& path, const char* mode) {
+  errno = 0;
   std::FILE* stream = std::fopen(path.c_str(), mode);
-  if (stream == nullptr) return nullptr;
+  if (stream == nullptr) {
+    g_open_error = errno != 0 ? errno : EIO;
+    return nullptr;
+  }
   struct stat info {};
   if (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode)) {
     std::fclose(stream);
+    g_open_error = EISDIR;
     return nullptr;
   }
+  g_open_error = 0;
   return stream;
 }
 }  // namespace
+
+int ut_open_error() { return g_open_error; }
 
 std::FILE* ut_unit_stream(std::int32_t unit) {
   return valid_unit(unit) ? g_units[static_cast<std::size_t>(unit)] : nullptr;
@@ -66,6 +76,7 @@ void UT_OPEN_ASCIIFILE(bool /*prompt*/, std::string_view mode, std::int32_t unit
   }
 
   close_unit(unit);  // a unit holds one file at a time
+  if (path.empty()) g_open_error = ENOENT;
   std::FILE* stream = path.empty() ? nullptr : open_text(path, open_mode);
   g_units[static_cast<std::size_t>(unit)] = stream;
   retstat = stream != nullptr ? 0 : 1;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 
@@ -18,14 +19,24 @@ constexpr std::string_view kRoutine = "Subroutine RAV_IN_ZELFA V0.4 ";
 constexpr std::int64_t kBlockBytes = 1024;
 constexpr std::size_t kMaxKey = 64;
 constexpr std::size_t kMaxValue = 132;
+// How far the header search goes: a header must start within this many bytes of the start of
+// the file (or of the end of the previous image's pixels, as its Size gives them), and end
+// within this many bytes of its "{". A file that never ends (a device such as /dev/zero)
+// would otherwise be searched for ever.
+constexpr std::int64_t kSearchBytes = 65536;
 
 // The file as a stream of bytes, read in 1024-byte blocks from its start.
 class ByteStream {
  public:
   explicit ByteStream(std::int32_t file_id) : file_id_(file_id) {}
 
-  // The next byte; false when the block holding it could not be read in full.
+  // The next byte; false when the block holding it could not be read in full, or when it lies
+  // at or beyond the limit.
   bool next(std::uint8_t& byte) {
+    if (position_ >= limit_) {
+      beyond_limit_ = true;
+      return false;
+    }
     while (position_ >= block_end_) {
       std::int32_t result = 0;
       std::int64_t nread = 0;
@@ -40,12 +51,17 @@ class ByteStream {
   void skip() { ++position_; }
   // 0-based offset of the next byte.
   std::int64_t position() const { return position_; }
+  // Bytes from offset LIMIT on are not read.
+  void set_limit(std::int64_t limit) { limit_ = limit; }
+  bool beyond_limit() const { return beyond_limit_; }
 
  private:
   std::int32_t file_id_;
   std::array<std::uint8_t, kBlockBytes> block_{};
   std::int64_t block_end_ = 0;  // file offset just past the block in hand
   std::int64_t position_ = 0;
+  std::int64_t limit_ = INT64_MAX;
+  bool beyond_limit_ = false;
 };
 
 // What the header search found.
@@ -139,47 +155,64 @@ bool take_pair(const std::string& raw_key, const std::string& raw_value, HeaderV
   return true;
 }
 
+// A read of the header that failed: WARNING names the part being read, unless the search went
+// beyond its limit, which is said instead.
+Found unreadable(const ByteStream& stream, std::string_view warning, std::int32_t& status) {
+  if (stream.beyond_limit()) {
+    UT_WRITE("WARNING: No complete header found within " + std::to_string(kSearchBytes) +
+                 " bytes: image not input",
+             status);
+  } else {
+    UT_WRITE(warning, status);
+  }
+  return Found::UNUSABLE;
+}
+
+// Parses the pairs of one header, from after its "{" to its "}"; SIZE receives its Size.
+bool parse_header(ByteStream& stream, HeaderValues& header, std::int32_t& size,
+                  std::int32_t& status) {
+  stream.set_limit(stream.position() + kSearchBytes);
+  std::uint8_t byte = 0;
+  for (;;) {
+    // Bytes below 34 (blanks, control characters, "!") are ignored in keys and values.
+    std::string key;
+    for (;;) {
+      if (!stream.next(byte)) {
+        unreadable(stream, "WARNING: Error in reading keyword", status);
+        return false;
+      }
+      if (byte == '=') break;
+      if (byte == '}') return true;
+      if (byte >= 34 && key.size() < kMaxKey) key.push_back(static_cast<char>(byte));
+    }
+    std::string value;
+    for (;;) {
+      if (!stream.next(byte)) {
+        unreadable(stream, "WARNING: Error in reading key value", status);
+        return false;
+      }
+      if (byte == ';' || byte == '!') break;
+      if (byte >= 34 && value.size() < kMaxValue) value.push_back(static_cast<char>(byte));
+    }
+    if (!take_pair(key, value, header, size, status)) return false;
+  }
+}
+
 // Scans for the header of image 1 and parses every header on the way.
 Found find_image_1(ByteStream& stream, HeaderValues& header, std::int32_t& status) {
   std::uint8_t byte = 0;
+  stream.set_limit(kSearchBytes);
   for (;;) {
     // Anything before "{" is skipped.
     do {
       if (!stream.next(byte)) {
-        UT_WRITE("WARNING: Error in reading start of header: image not input", status);
-        return Found::UNUSABLE;
+        return unreadable(stream, "WARNING: Error in reading start of header: image not input",
+                          status);
       }
     } while (byte != '{');
 
     std::int32_t size = -1;
-    for (;;) {
-      // Bytes below 34 (blanks, control characters, "!") are ignored in keys and values.
-      std::string key;
-      bool header_end = false;
-      for (;;) {
-        if (!stream.next(byte)) {
-          UT_WRITE("WARNING: Error in reading keyword", status);
-          return Found::UNUSABLE;
-        }
-        if (byte == '=') break;
-        if (byte == '}') {
-          header_end = true;
-          break;
-        }
-        if (byte >= 34 && key.size() < kMaxKey) key.push_back(static_cast<char>(byte));
-      }
-      if (header_end) break;
-      std::string value;
-      for (;;) {
-        if (!stream.next(byte)) {
-          UT_WRITE("WARNING: Error in reading key value", status);
-          return Found::UNUSABLE;
-        }
-        if (byte == ';' || byte == '!') break;
-        if (byte >= 34 && value.size() < kMaxValue) value.push_back(static_cast<char>(byte));
-      }
-      if (!take_pair(key, value, header, size, status)) return Found::UNUSABLE;
-    }
+    if (!parse_header(stream, header, size, status)) return Found::UNUSABLE;
 
     // The byte after "}" (a line feed) is skipped; the pixels follow it.
     stream.skip();
@@ -189,7 +222,9 @@ Found find_image_1(ByteStream& stream, HeaderValues& header, std::int32_t& statu
       UT_WRITE("INFO: \"Image\" number " + ut_fmt_int(header.image, 8) +
                    " has been found, continuing search ...",
                status);
-      continue;  // on through the pixel data to the next "{"
+      // On through the pixel data to the next "{".
+      stream.set_limit(stream.position() + std::int64_t{size} + kSearchBytes);
+      continue;
     }
     write_lines({"ERROR: The required \"Image\" number has not been found and I think that",
                  "       there are no more \"Image\" sections, since the \"Size\" keyword",
@@ -240,6 +275,37 @@ void read_region(std::int32_t file_id, bool byte_swap, const HeaderValues& heade
   }
 }
 
+// Opens FILE_NAME, finds the header of image 1 and hands the open file and that header to USE,
+// which returns the RETSTAT of what it did; closes the file on every path. A file that cannot be
+// opened: STATUS 1000 with the open's RETSTAT; a failed close: STATUS 1016 with its RETSTAT.
+template <typename Use>
+void on_image_1(std::string_view file_name, std::int32_t& retstat, std::int32_t& status, Use use) {
+  std::int32_t file_id = 0;
+  DAX_FILEOPEN(file_name, "READ", retstat, file_id, status);
+  if (st_bad(status, kRoutine)) return;
+  if (retstat != 0) {
+    ST_SAVE(kRoutine);
+    status = 1000;
+    return;
+  }
+
+  HeaderValues header;
+  ByteStream stream(file_id);
+  const std::int32_t result = find_image_1(stream, header, status) == Found::UNUSABLE
+                                  ? RAV_IN_ZELFA_UNUSABLE
+                                  : use(file_id, header);
+
+  std::int32_t close_result = 0;
+  DAX_FILECLOSEC(file_id, close_result);
+  retstat = result;
+  if (st_bad(status, kRoutine)) return;
+  if (close_result != 0) {
+    ST_SAVE(kRoutine);
+    status = 1016;
+    retstat = close_result;
+  }
+}
+
 }  // namespace
 
 void RAV_IN_ZELFA(std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstrelm,
@@ -264,38 +330,26 @@ void RAV_IN_ZELFA(std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstre
     return;
   }
 
-  std::int32_t file_id = 0;
-  DAX_FILEOPEN(file_name, "READ", retstat, file_id, status);
-  if (st_bad(status, kRoutine)) return;
-  if (retstat != 0) {
-    ST_SAVE(kRoutine);
-    status = 1000;
-    return;
-  }
-
-  HeaderValues header;
-  ByteStream stream(file_id);
-  std::int32_t result = 0;
-  if (find_image_1(stream, header, status) == Found::UNUSABLE) {
-    result = RAV_IN_ZELFA_UNUSABLE;
-  } else if (xendelm > header.dim_1 || yendelm > header.dim_2) {
-    result = RAV_IN_ZELFA_BEYOND_IMAGE;
-  } else if (rav_in_zelfa_state.pixel_type == ZelfaPixelType::NONE) {
-    UT_WRITE("WARNING: No data type is known for this image. It cannot be input.", status);
-    result = RAV_IN_ZELFA_UNUSABLE;
-  } else {
+  on_image_1(file_name, retstat, status, [&](std::int32_t file_id, const HeaderValues& header) {
+    if (xendelm > header.dim_1 || yendelm > header.dim_2) return RAV_IN_ZELFA_BEYOND_IMAGE;
+    if (rav_in_zelfa_state.pixel_type == ZelfaPixelType::NONE) {
+      UT_WRITE("WARNING: No data type is known for this image. It cannot be input.", status);
+      return RAV_IN_ZELFA_UNUSABLE;
+    }
+    std::int32_t result = 0;
     const bool byte_swap = rav_in_zelfa_state.big_endian_file != UT_BIG_ENDIAN(status);
     read_region(file_id, byte_swap, header, xmaxdat, ymaxdat, xstrelm, ystrelm, xendelm, yendelm,
                 xnumdat, ynumdat, data, result, status);
-  }
+    return result;
+  });
+}
 
-  std::int32_t close_result = 0;
-  DAX_FILECLOSEC(file_id, close_result);
-  retstat = result;
+void rav_in_zelfa_size(std::string_view file_name, std::int32_t& retstat, std::int32_t& dim_1,
+                       std::int32_t& dim_2, std::int32_t& status) {
   if (st_bad(status, kRoutine)) return;
-  if (close_result != 0) {
-    ST_SAVE(kRoutine);
-    status = 1016;
-    retstat = close_result;
-  }
+  on_image_1(file_name, retstat, status, [&](std::int32_t, const HeaderValues& header) {
+    dim_1 = header.dim_1;
+    dim_2 = header.dim_2;
+    return std::int32_t{0};
+  });
 }

@@ -39,3 +39,11 @@ void RAV_IN_ZELFA(std::int32_t xmaxdat, std::int32_t ymaxdat, std::int32_t xstre
                   std::int32_t ystrelm, std::int32_t xendelm, std::int32_t yendelm,
                   std::string_view file_name, std::int32_t& retstat, std::int32_t& xnumdat,
                   std::int32_t& ynumdat, std::span<float> data, std::int32_t& status);
+
+// The size of image 1 of FILE_NAME as its header gives it (-1 for a size the header lacks), with
+// the header's byte order and pixel type taken into the reader's state as RAV_IN_ZELFA takes
+// them. RETSTAT 0 when the header was found, RAV_IN_ZELFA_UNUSABLE (with its warning) when not;
+// a file that cannot be opened or closed as RAV_IN_ZELFA. DIM_1 and DIM_2 are set only when
+// RETSTAT is 0.
+void rav_in_zelfa_size(std::string_view file_name, std::int32_t& retstat, std::int32_t& dim_1,
+                       std::int32_t& dim_2, std::int32_t& status);

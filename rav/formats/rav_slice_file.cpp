@@ -1,6 +1,7 @@
 #include "rav_slice_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,12 +12,15 @@ SliceFile::~SliceFile() {
 }
 
 bool SliceFile::open(const std::string& name, std::int64_t record_bytes, int& error_number,
-                     bool keep) {
+                     Mode mode) {
   if (descriptor_ >= 0) ::close(descriptor_);
   error_number = 0;
   name_ = name;
   record_bytes_ = record_bytes;
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (keep ? 0 : O_TRUNC);
+  const int flags = O_WRONLY | O_CLOEXEC |
+                    (mode == Mode::CUT    ? O_CREAT | O_TRUNC
+                     : mode == Mode::NEW ? O_CREAT | O_EXCL
+                                         : 0);
   descriptor_ = ::open(name.c_str(), flags, 0666);
   if (descriptor_ < 0) error_number = errno != 0 ? errno : EIO;
   return descriptor_ >= 0;
@@ -46,6 +50,18 @@ std::string SliceFile::write(std::int32_t record, std::span<const float> slice) 
     data += written;
     offset += written;
     left -= written;
+  }
+  return "";
+}
+
+std::string SliceFile::sync() {
+  if (descriptor_ < 0) return "";
+  struct stat info {};
+  // Devices and pipes keep nothing to force out.
+  if (::fstat(descriptor_, &info) != 0 || !S_ISREG(info.st_mode)) return "";
+  if (::fdatasync(descriptor_) != 0 && errno != EINVAL) {
+    return "ERROR: Problem writing output file " + name_ + " to the disk: " +
+           std::strerror(errno);
   }
   return "";
 }

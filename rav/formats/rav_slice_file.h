@@ -16,13 +16,20 @@ class SliceFile {
   SliceFile(const SliceFile&) = delete;
   SliceFile& operator=(const SliceFile&) = delete;
 
-  // Opens NAME for records of RECORD_BYTES bytes, created if needed and cut to nothing unless
-  // KEEP (other processes of the run write into it too). On failure answers false with the
-  // system's error number in ERROR_NUMBER.
+  // How a file is opened: created if needed and cut to nothing (CUT), opened as it is (KEEP:
+  // other processes of the run write into it too), or created and refused if it exists (NEW).
+  enum class Mode { CUT, KEEP, NEW };
+  // Opens NAME for records of RECORD_BYTES bytes. On failure answers false with the system's
+  // error number in ERROR_NUMBER.
   bool open(const std::string& name, std::int64_t record_bytes, int& error_number,
-            bool keep = false);
+            Mode mode = Mode::CUT);
+  // Forces the records written to the disk; answers the "ERROR: " line when that fails.
+  std::string sync();
   bool is_open() const { return descriptor_ >= 0; }
+  // The name the messages give: the name opened, or the one set with show_as (a file written
+  // under a temporary name is named as the file it becomes).
   const std::string& name() const { return name_; }
+  void show_as(const std::string& name) { name_ = name; }
 
   // Writes SLICE as record RECORD (from 1). Answers the "ERROR: " line of a failure (a record
   // that does not fit, a full device), or an empty text.

@@ -5,6 +5,13 @@
 #include <string>
 #include <string_view>
 
+// A sweep of the rotation axis (AXIS_SWEEP = FIRST LAST STEP): trial axes FIRST, FIRST + STEP,
+// ... up to LAST, in pixels like ROTATION_AXIS_POSITION.
+struct AxisSweep {
+  bool given = false;
+  float FIRST = 0.0F, LAST = 0.0F, STEP = 0.0F;
+};
+
 // ---------------------------------------------------------------------------------------------
 // The values of one parameter file. Every field is named after the keyword that sets it; the
 // initialisers are the defaults a field keeps when the file does not set it. -1000000 marks a
@@ -58,6 +65,15 @@ struct ParameterSet {
   std::int32_t END_VOXEL_2 = -1000000;
   std::int32_t END_VOXEL_3 = -1000000;
   bool RECONSTRUCT_FROM_SINOGRAMS = false;
+
+  // Safe runs: the parameter file these values were read from (set by RAV_READ_PARAMETERS, not
+  // a keyword), so that no output of the run can be written over it.
+  std::string PARAMETER_FILE;
+
+  // The rotation axis: found automatically, swept, half acquisition.
+  bool ROTATION_AXIS_AUTO = false;            // ROTATION_AXIS_POSITION = AUTO
+  AxisSweep AXIS_SWEEP;                       // one slice per trial axis instead of the volume
+  bool HALF_ACQUISITION = false;              // 360 degrees, axis off centre: halves joined
 };
 
 // Declared lengths of the text fields: longer values are cut to them.
@@ -71,13 +87,15 @@ constexpr std::size_t RAV_SHORT_TEXT = 80;   // postfixes
 int RAV_VUZAV(int argc, char** argv);
 
 // Reads the parameter file FILE_NAME into PARAMETERS. Fields the file does not set keep the
-// values they had on entry. RETSTAT: 0 read and understood, 1 file not found or a value not
-// understood (reported), 2 first line missing or not the header line (not reported).
+// values they had on entry. RETSTAT: 0 read and understood, 1 file not found or unreadable or a
+// value not understood, 2 first line missing or not the header line (each reported with an
+// "ERROR: " line).
 void RAV_READ_PARAMETERS(std::string_view file_name, std::int32_t& retstat,
                          ParameterSet& parameters, std::int32_t& status);
 
 // Treats one parameter line "KEYWORD = VALUE": sets at most one field; sets RETSTAT to 1 (and
-// reports it) when a number cannot be interpreted, never back to 0.
+// reports it) when a value cannot be interpreted or is too long, or when tokens that are not a
+// "!" comment follow it; never back to 0. An unknown keyword is reported with a warning.
 void RAV_PARSE_LINE(std::string_view line, std::int32_t& retstat, ParameterSet& parameters,
                     std::int32_t& status);
 
@@ -86,3 +104,8 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status);
 
 // A whole reconstruction from stored sinogram images into the output slice file.
 void RAV_SINORECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status);
+
+// Safe runs: the descriptors 0 to 2 opened on /dev/null where they are closed (so that no file of
+// the run takes their place) and standard output written a line at a time (so that a log of the
+// run holds every line printed before it was stopped). Call first thing in main.
+void rav_standard_streams();

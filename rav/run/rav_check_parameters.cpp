@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "rav_axis.h"
+#include "rav_core.h"
 #include "rav_drivers.h"
 #include "ut.h"
 
@@ -85,12 +87,37 @@ bool check_method(std::int32_t OVERSAMPLING_FACTOR, std::int32_t& status) {
 
 // Every visited pixel must project inside the detector: the circle about the axis needs a
 // positive radius.
-bool check_axis(float AXIS, std::int32_t NUM_BINS, std::int32_t& status) {
+bool check_axis(float AXIS, std::int32_t NUM_BINS, std::int32_t& status,
+                const std::string& keyword = "ROTATION_AXIS_POSITION") {
   const float radius = std::min(AXIS - 0.501F, static_cast<float>(NUM_BINS) - AXIS - 0.501F);
   if (radius > 0.0F) return true;
-  return refuse("ROTATION_AXIS_POSITION = " + real_text(AXIS) +
+  return refuse(keyword + " = " + real_text(AXIS) +
                     " leaves no reconstruction circle on " + integer_text(NUM_BINS) + " bins",
                 kBadReal, status);
+}
+
+// The block of a slice must hold at least one voxel inside the reconstruction circle: every
+// slice would be 0 otherwise. X and Y name the keywords of the block's two axes.
+bool check_block_inside(float AXIS, std::int32_t NUM_BINS, int x, std::int32_t x_start,
+                        std::int32_t x_end, std::int32_t y_start, std::int32_t y_end,
+                        std::int32_t& status) {
+  const RavGeometry g = rav_geometry(NUM_BINS, 1, AXIS, {},
+                                     {x_start, y_start, x_end - x_start + 1, y_end - y_start + 1});
+  for (std::int32_t row = g.FIRST_ROW; row <= g.LAST_ROW; ++row) {
+    const auto r = static_cast<std::size_t>(row - 1);
+    if (g.X_ENDS[r] >= g.X_STARTS[r]) return true;
+  }
+  const std::string n = std::to_string(x);
+  UT_WRITE("ERROR: ROTATION_AXIS_POSITION = " + real_text(AXIS) +
+               " leaves no voxel of the block inside the reconstruction circle",
+           status);
+  UT_WRITE("       (START_VOXEL_" + n + " = " + integer_text(x_start) + " to END_VOXEL_" + n +
+               " = " + integer_text(x_end) + ", START_VOXEL_2 = " + integer_text(y_start) +
+               " to END_VOXEL_2 = " + integer_text(y_end) + ");",
+           status);
+  UT_WRITE("       every slice would be 0: move the block or the axis", status);
+  status = kBadReal;
+  return false;
 }
 
 // The slices are image rows (axis vertical) or image columns (axis horizontal), numbered from 1
@@ -112,6 +139,78 @@ bool check_slices(int axis, std::int32_t start, std::int32_t end, int image_axis
 }
 }  // namespace
 
+namespace {
+// The trial axes of a sweep: a step above 0, at most kMaxTrials of them, each leaving a
+// reconstruction circle (the radius is largest between the ends, so the ends decide), and with
+// half acquisition all on one side of the detector's centre (the joined sinogram takes the
+// mirrored half on the other side of the axis).
+constexpr std::size_t kMaxTrials = 1000;
+
+bool check_sweep(const ParameterSet& p, std::int32_t NUM_BINS, std::int32_t& status) {
+  const AxisSweep& s = p.AXIS_SWEEP;
+  const std::string text = "AXIS_SWEEP = " + real_text(s.FIRST) + " " + real_text(s.LAST) + " " +
+                           real_text(s.STEP);
+  if (!(s.STEP > 0.0F) || !(s.LAST >= s.FIRST)) {
+    return refuse(text + " is not a sweep: the step must be above 0 and the last axis not below "
+                         "the first",
+                  kBadReal, status);
+  }
+  const std::size_t trials = rav_sweep_axes(s.FIRST, s.LAST, s.STEP).size();
+  if (trials > kMaxTrials) {
+    return refuse(text + " gives " + std::to_string(trials) + " trial axes, more than " +
+                      std::to_string(kMaxTrials),
+                  kBadReal, status);
+  }
+  if (!check_axis(s.FIRST, NUM_BINS, status, "AXIS_SWEEP")) return false;
+  if (!check_axis(s.LAST, NUM_BINS, status, "AXIS_SWEEP")) return false;
+  const float centre = 0.5F * static_cast<float>(NUM_BINS);
+  if (p.HALF_ACQUISITION && (s.FIRST < centre) != (s.LAST < centre)) {
+    return refuse(text + " crosses the centre of the detector (" + real_text(centre) +
+                      "): with HALF_ACQUISITION every trial axis must lie on one side of it",
+                  kBadReal, status);
+  }
+  return true;
+}
+
+// The rotation axis: a position (unless it is to be found, or swept), the sweep, and angles that
+// pair every projection of a half turn with one half a turn later for half acquisition.
+bool check_axis_keywords(const ParameterSet& p, std::int32_t NUM_BINS,
+                         std::int64_t NUM_PROJECTIONS, std::int32_t& status) {
+  const AxisSweep& sweep = p.AXIS_SWEEP;
+  if (!p.ROTATION_AXIS_AUTO && !sweep.given &&
+      !check_axis(p.ROTATION_AXIS_POSITION, NUM_BINS, status)) {
+    return false;
+  }
+  if (sweep.given && !check_sweep(p, NUM_BINS, status)) return false;
+  if (!p.HALF_ACQUISITION) return true;
+  // The halves overlap over too narrow a part of the detector for the finder to be trusted.
+  if (p.ROTATION_AXIS_AUTO) {
+    return refuse("ROTATION_AXIS_POSITION = AUTO cannot find the axis of a half-acquisition scan: "
+                  "sweep it (AXIS_SWEEP = FIRST LAST STEP) and give it by hand",
+                  kBadReal, status);
+  }
+  const float axis = sweep.given ? sweep.FIRST : p.ROTATION_AXIS_POSITION;
+  std::string problem;
+  const auto projections =
+      static_cast<std::int32_t>(std::min<std::int64_t>(NUM_PROJECTIONS, INT32_MAX));
+  rav_half_acquisition(NUM_BINS, projections, axis,
+                       {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}}, problem);
+  if (problem.empty()) return true;
+  return refuse("HALF_ACQUISITION = YES: " + problem, kBadReal, status);
+}
+}  // namespace
+
+namespace {
+// The block against an axis given by hand. A found or swept axis, or the joined sinogram of half
+// acquisition, has its circle only once the run knows it.
+bool check_known_block(const ParameterSet& p, std::int32_t NUM_BINS, int x, std::int32_t x_start,
+                       std::int32_t x_end, std::int32_t& status) {
+  if (p.ROTATION_AXIS_AUTO || p.AXIS_SWEEP.given || p.HALF_ACQUISITION) return true;
+  return check_block_inside(p.ROTATION_AXIS_POSITION, NUM_BINS, x, x_start, x_end,
+                            p.START_VOXEL_2, p.END_VOXEL_2, status);
+}
+}  // namespace
+
 bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32_t& status) {
   if (status != ST_OK) return false;
   if (!check_size("NUM_IMAGE_1", p.NUM_IMAGE_1, status)) return false;
@@ -120,7 +219,10 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
   if (!check_range(1, p.START_VOXEL_1, p.END_VOXEL_1, status)) return false;
   if (!check_range(2, p.START_VOXEL_2, p.END_VOXEL_2, status)) return false;
   if (!check_method(p.OVERSAMPLING_FACTOR, status)) return false;
-  if (from_sinograms) return check_axis(p.ROTATION_AXIS_POSITION, p.NUM_IMAGE_1, status);
+  if (from_sinograms) {
+    return check_axis_keywords(p, p.NUM_IMAGE_1, p.NUM_IMAGE_2, status) &&
+           check_known_block(p, p.NUM_IMAGE_1, 1, p.START_VOXEL_1, p.END_VOXEL_1, status);
+  }
 
   if (!check_range(3, p.START_VOXEL_3, p.END_VOXEL_3, status)) return false;
   // A changing flat field is interpolated over FF_FILE_INTERVAL projections: 0 would divide by
@@ -147,10 +249,14 @@ bool RAV_CHECK_PARAMETERS(const ParameterSet& p, bool from_sinograms, std::int32
                       real_text(pixel_size * 1.0e6) + " is not a pixel size above 0",
                   kBadReal, status);
   }
-  if (!check_axis(p.ROTATION_AXIS_POSITION, NUM_BINS, status)) return false;
-
   const std::int64_t NUM_PROJECTIONS =
       (std::int64_t{p.NUM_LAST_IMAGE} - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);
+  if (!check_axis_keywords(p, NUM_BINS, NUM_PROJECTIONS, status)) return false;
+  // With the axis horizontal the slice's first axis is volume axis 3 (the axes are exchanged).
+  const bool inside =
+      vertical ? check_known_block(p, NUM_BINS, 1, p.START_VOXEL_1, p.END_VOXEL_1, status)
+               : check_known_block(p, NUM_BINS, 3, p.START_VOXEL_3, p.END_VOXEL_3, status);
+  if (!inside) return false;
   const std::int64_t sinogram_bytes = std::int64_t{NUM_BINS} * NUM_PROJECTIONS * 4;
   if (std::int64_t{p.SINOGRAM_MEGABYTES} * 1048576 < sinogram_bytes) {
     return refuse("SINOGRAM_MEGABYTES = " + integer_text(p.SINOGRAM_MEGABYTES) +

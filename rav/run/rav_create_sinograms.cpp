@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "dax.h"
@@ -14,8 +15,14 @@
 namespace {
 constexpr std::string_view kRoutine = "Subroutine RAV_CREATE_SINOGRAMS V0.22";
 
-// Flat-field values below this are raised to it, so that the division never divides by zero.
+// Flat-field values (background subtracted) at or below a floor are raised to it, so that the
+// division never divides by zero: 0.1 for integer pixels, where it means "not above 0", and a
+// thousandth of the flat field's median for floating-point pixels, whose level can be anything
+// (so that scaling every image by one factor gives the same volume).
 constexpr float kFlatFloor = 0.100000001F;
+constexpr float kRelativeFlatFloor = 0.001F;
+// Positions of raised flat-field pixels shown in the warning.
+constexpr std::size_t kShownPositions = 5;
 
 // The region of an image that belongs to the pass: whole rows FIRST_SLICE..LAST_SLICE with the
 // rotation axis vertical, whole columns otherwise.
@@ -37,11 +44,6 @@ std::string numbered_name(std::string_view prefix, std::int32_t number, bool len
   return name.substr(0, SLEN(name));
 }
 
-// Messages that must reach the user even after a failure has made the status bad.
-void write_always(std::string_view text) {
-  std::int32_t status = ST_OK;
-  UT_WRITE(text, status);
-}
 
 // Reads the pass's region of a background or flat field; an image that cannot be read ends the
 // run, since every projection would be corrected wrongly.
@@ -51,7 +53,67 @@ void read_reference(const ParameterSet& p, const SinogramPass& pass, const std::
   std::int32_t retstat = 0, xnum = 0, ynum = 0;
   RAV_IN_ZELFA(pass.DATA_DIM_1, pass.DATA_DIM_2, r.x_start, r.y_start, r.x_end, r.y_end, name,
                retstat, xnum, ynum, data, status);
-  if (retstat != 0 || status != ST_OK) throw RavFatalError(std::string(message) + "\n" + name);
+  if (status != ST_OK) {
+    throw RavFatalError(std::string(message) + "\n" + name + "\n       " +
+                        std::strerror(dax_open_error()));
+  }
+  if (retstat != 0) throw RavFatalError(std::string(message) + "\n" + name);
+}
+
+// The median of the finite values of the pass's region of DATA (0 when there is none).
+float region_median(const Region& r, std::int32_t DATA_DIM_1, const std::vector<float>& data) {
+  std::vector<float> values;
+  for (std::int32_t y = 0; y <= r.y_end - r.y_start; ++y) {
+    const float* row = data.data() + std::int64_t{y} * DATA_DIM_1;
+    for (std::int32_t x = 0; x <= r.x_end - r.x_start; ++x) {
+      if (std::isfinite(row[x])) values.push_back(row[x]);
+    }
+  }
+  if (values.empty()) return 0.0F;
+  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
+}
+
+std::string floor_text(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+  return text;
+}
+
+// Raises the flat-field values of the pass's region that are not above the floor to it; says
+// how many there were and where the first are, and ends the run when they are half the region
+// or more: such a flat field would correct nothing.
+void floor_flatfield(const ParameterSet& p, const SinogramPass& pass, const std::string& name,
+                     bool real, std::vector<float>& flat, std::int32_t& status) {
+  const Region r = pass_region(p, pass);
+  const float median = real ? region_median(r, pass.DATA_DIM_1, flat) : 0.0F;
+  const float floor = real && median > 0.0F ? kRelativeFlatFloor * median : kFlatFloor;
+  std::int64_t raised = 0;
+  std::string positions;
+  for (std::int32_t y = 0; y <= r.y_end - r.y_start; ++y) {
+    float* row = flat.data() + std::int64_t{y} * pass.DATA_DIM_1;
+    for (std::int32_t x = 0; x <= r.x_end - r.x_start; ++x) {
+      if (!(row[x] <= floor)) continue;
+      row[x] = floor;
+      if (raised++ < static_cast<std::int64_t>(kShownPositions)) {
+        positions += (positions.empty() ? "" : ", ") + std::string("(") +
+                     std::to_string(r.x_start + x) + ", " + std::to_string(r.y_start + y) + ")";
+      }
+    }
+  }
+  if (raised == 0) return;
+  const std::int64_t pixels = std::int64_t{r.x_end - r.x_start + 1} * (r.y_end - r.y_start + 1);
+  const std::string what = std::to_string(raised) + " of " + std::to_string(pixels) +
+                           " pixels of the flat field " + name + " are not above " +
+                           floor_text(floor) +
+                           (p.SUBTRACT_BACKGROUND ? " after the background is subtracted" : "");
+  if (2 * raised >= pixels) {
+    throw RavFatalError("ERROR: The flat field cannot be used: " + what +
+                        "\n       Check the flat-field and background files of the parameter file");
+  }
+  UT_WRITE("WARNING: " + what + "; they are used as " + floor_text(floor), status);
+  UT_WRITE("         First at (column, row): " + positions, status);
 }
 
 // A flat field ready for division: background subtracted, small values raised.
@@ -59,10 +121,11 @@ void read_flatfield(const ParameterSet& p, const SinogramPass& pass, const std::
                     const std::vector<float>& background, std::vector<float>& flat,
                     std::int32_t& status) {
   read_reference(p, pass, name, "ERROR: Problem inputting flat-field", flat, status);
+  const bool real = rav_in_zelfa_state.pixel_type == ZelfaPixelType::REAL4;
   if (p.SUBTRACT_BACKGROUND) {
     for (std::size_t i = 0; i < flat.size(); ++i) flat[i] -= background[i];
   }
-  for (float& value : flat) value = std::max(value, kFlatFloor);
+  floor_flatfield(p, pass, name, real, flat, status);
 }
 
 std::string flatfield_name(const ParameterSet& p, std::int32_t number, std::int32_t& status) {
@@ -193,6 +256,7 @@ struct PassState {
   std::int32_t NEXT_FLATFIELD = 0;
   std::int64_t raised = 0;      // corrected values raised to the logarithm's floor
   std::int64_t not_finite = 0;  // corrected values set to 0
+  std::int32_t usable = 0;      // projections read and stored
 };
 
 // Projection J (from 1) of the pass: the flat-field change it may call for, its image read and
@@ -219,10 +283,10 @@ void input_projection(const ParameterSet& p, const SinogramPass& pass, std::int3
   before_input.add_since(times.ELAPSE_INPUT, times.CPU_INPUT, status);
   if (retstat != 0 || status != ST_OK) {
     // A projection that cannot be read contributes nothing, never a neighbour's values.
-    write_always("WARNING: Problem inputting from");
-    write_always("         " + name);
+    rav_input_warning(name, status == ST_OK);
     zero_projection(pass, j, SINOGRAMS);
   } else {
+    ++state.usable;
     const RunClock before_correction = RunClock::now(status);
     const float flat_weight = static_cast<float>(state.IMAGES_SINCE_FLATFIELD) /
                               static_cast<float>(p.FF_FILE_INTERVAL);
@@ -256,6 +320,14 @@ std::string rav_projection_file(const ParameterSet& p, std::int32_t j, std::int3
                        p.NUMBER_LENGTH_VARIES, p.LENGTH_OF_NUMERICAL_PART, p.FILE_POSTFIX, status);
 }
 
+void rav_input_warning(const std::string& name, bool opened) {
+  // Shown even after a failure has made the status bad.
+  std::int32_t status = ST_OK;
+  UT_WRITE("WARNING: Problem inputting from", status);
+  UT_WRITE("         " + name, status);
+  if (!opened) UT_WRITE("         " + std::string(std::strerror(dax_open_error())), status);
+}
+
 void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, ReconTimes& times,
                           ImageBuffers& images, std::span<float> SINOGRAMS,
                           std::int32_t& status) {
@@ -276,6 +348,13 @@ void RAV_CREATE_SINOGRAMS(const ParameterSet& p, const SinogramPass& pass, Recon
       ST_SAVE(kRoutine);
       return;
     }
+  }
+  if (state.usable == 0) {
+    // Every slice of the pass would be zero, and look like a volume.
+    throw RavFatalError("ERROR: None of the " + std::to_string(pass.NUM_PROJECTIONS) +
+                        " projections could be input for slices " +
+                        std::to_string(pass.FIRST_SLICE) + " to " +
+                        std::to_string(pass.LAST_SLICE) + ": no volume is written");
   }
   report_corrections(state, status);
   if (p.DISPLAY_GRAPHICS) display_first_sinogram(pass, SINOGRAMS, status);

@@ -253,6 +253,29 @@ void rav_mpi_max(std::span<double> values) {
 #endif
 }
 
+void rav_mpi_share(std::string& text) {
+#ifdef RAV_HAVE_MPI
+  if (!g_ranks.joined || g_ranks.size == 1) return;
+  long long length = static_cast<long long>(text.size());
+  MPI_Bcast(&length, 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+  text.resize(static_cast<std::size_t>(length));
+  if (length > 0) {
+    MPI_Bcast(text.data(), static_cast<int>(length), MPI_CHAR, 0, MPI_COMM_WORLD);
+  }
+#else
+  (void)text;
+#endif
+}
+
+void rav_mpi_broadcast(std::span<double> values) {
+#ifdef RAV_HAVE_MPI
+  if (!g_ranks.joined || g_ranks.size == 1 || values.empty()) return;
+  MPI_Bcast(values.data(), static_cast<int>(values.size()), MPI_DOUBLE, 0, MPI_COMM_WORLD);
+#else
+  (void)values;
+#endif
+}
+
 std::int64_t rav_mpi_parameter_key(const ParameterSet& p) {
   std::uint64_t h = 14695981039346656037ULL;
   for (const std::string* text : {&p.FILE_PREFIX, &p.FILE_POSTFIX, &p.BACKGROUND_FILE,
@@ -270,6 +293,13 @@ std::int64_t rav_mpi_parameter_key(const ParameterSet& p) {
   }
   for (float value : {p.IMAGE_PIXEL_SIZE_1, p.IMAGE_PIXEL_SIZE_2, p.ANGLE_OFFSET,
                       p.ANGLE_BETWEEN_PROJECTIONS, p.ROTATION_AXIS_POSITION}) {
+    mix_value(h, value);
+  }
+  // The rotation axis: found, swept, half acquisition.
+  for (float value : {p.AXIS_SWEEP.FIRST, p.AXIS_SWEEP.LAST, p.AXIS_SWEEP.STEP}) {
+    mix_value(h, value);
+  }
+  for (bool value : {p.ROTATION_AXIS_AUTO, p.AXIS_SWEEP.given, p.HALF_ACQUISITION}) {
     mix_value(h, value);
   }
   // DISPLAY_GRAPHICS is left out: only rank 0 opens a window.

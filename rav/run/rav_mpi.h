@@ -48,6 +48,11 @@ bool rav_mpi_vote(bool ok, std::int64_t key = 0);
 // Sums (maxima) of VALUES over the ranks, in place; every rank must call them together.
 void rav_mpi_sum(std::span<double> values);
 void rav_mpi_max(std::span<double> values);
+// Rank 0's VALUES on every rank, in place; every rank must call it together.
+void rav_mpi_broadcast(std::span<double> values);
+
+// TEXT as rank 0 has it, on every rank; every rank must call it at the same point of the run.
+void rav_mpi_share(std::string& text);
 
 // A key of the parameter values: ranks that read different parameter files do not agree on it.
 std::int64_t rav_mpi_parameter_key(const ParameterSet& parameters);

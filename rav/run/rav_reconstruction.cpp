@@ -2,9 +2,11 @@
 // over the memory budget), the arrays, then per pass the sinograms and the slices.
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "rav_allocate.h"
+#include "rav_axis_run.h"
 #include "rav_drivers.h"
 #include "rav_read_ahead.h"
 #include "ut.h"
@@ -20,6 +22,7 @@ struct RunPlan {
   SinogramPass pass;
   std::int32_t NUM_PASSES = 0;
   SlicePass slices;
+  std::optional<RavHalfAcquisition> half;  // HALF_ACQUISITION: how each sinogram is joined
 };
 
 // The memory plan: as many sinograms as the budget allows, in multiples of four, spread evenly
@@ -38,6 +41,22 @@ void plan_passes(RunPlan& r, bool round_to_four) {
   const bool vertical = r.p.ROTATION_VERTICAL;
   r.pass.DATA_DIM_1 = vertical ? r.pass.NUM_BINS : SLICES_PER_PASS;
   r.pass.DATA_DIM_2 = vertical ? SLICES_PER_PASS : r.pass.NUM_BINS;
+}
+
+// The processors the slice loops really run on: one thread per slice (or pair) of the largest
+// pass at most, and the slices they reconstruct at once.
+void report_threads(const RunPlan& r, std::int32_t& status) {
+  const std::int64_t pair = r.slices.TWO_SLICES ? 2 : 1;
+  const std::int64_t largest = std::min<std::int64_t>(r.pass.SLICES_PER_PASS, r.slab.count);
+  const int threads = rav_loop_threads((largest + pair - 1) / pair);
+  UT_WRITE(" ", status);
+  if (threads == 1) {
+    UT_WRITE("INFO: Running on   1 processor", status);
+    return;
+  }
+  UT_WRITE("INFO: Running in parallel on " + ut_fmt_int(threads, 3) + " processors", status);
+  UT_WRITE("INFO: Reconstructing " + std::to_string(threads * pair) + " slices simultaneously",
+           status);
 }
 
 RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
@@ -59,9 +78,8 @@ RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
   r.pass.NUM_PROJECTIONS = (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);
 
   SlicePass& s = r.slices;
-  s.geometry = rav_geometry(r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS, p.ROTATION_AXIS_POSITION,
-                            {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}},
-                            {p.START_VOXEL_1, p.START_VOXEL_2, r.NUM_X, r.NUM_Y});
+  s.geometry = rav_run_geometry(p, r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS,
+                                {p.START_VOXEL_1, p.START_VOXEL_2, r.NUM_X, r.NUM_Y}, r.half);
   s.METHOD = p.OVERSAMPLING_FACTOR;
   s.DISPLAY_GRAPHICS = p.DISPLAY_GRAPHICS;
   // Two slices are reconstructed together when both fit into the (enlarged) cache.
@@ -72,19 +90,12 @@ RunPlan plan_run(const ParameterSet& parameters, std::int32_t& status) {
   RAV_NUM_PROCESSORS(NUM_PROCESSORS, status);
   s.MULTI_PROCESSORS = NUM_PROCESSORS > 1;
   s.FOUR_SLICES = s.MULTI_PROCESSORS && s.TWO_SLICES;
+  if (r.slab.count > 0) plan_passes(r, s.TWO_SLICES || s.MULTI_PROCESSORS);
   if (s.TWO_SLICES) {
     UT_WRITE(" ", status);
     UT_WRITE("INFO: Two slices will be reconstructed together", status);
   }
-  if (s.MULTI_PROCESSORS) {
-    UT_WRITE(" ", status);
-    UT_WRITE("INFO: Running in parallel on " + ut_fmt_int(NUM_PROCESSORS, 3) + " processors",
-             status);
-    UT_WRITE(s.FOUR_SLICES ? "INFO: Reconstructing 4 slices simultaneously"
-                           : "INFO: Reconstructing 2 slices simultaneously",
-             status);
-  }
-  if (r.slab.count > 0) plan_passes(r, s.TWO_SLICES || s.MULTI_PROCESSORS);
+  report_threads(r, status);
   return r;
 }
 
@@ -97,18 +108,7 @@ struct RunArrays {
 
 void allocate(const RunPlan& r, RunArrays& a) {
   const SinogramPass& pass = r.pass;
-  const std::int64_t image_size = std::int64_t{pass.DATA_DIM_1} * pass.DATA_DIM_2;
-  const char* flat_message = "ERROR: Failed to allocate memory for storing the flat field data";
-  rav_allocate(a.images.IMAGE_DATA, image_size,
-               "ERROR: Failed to allocate memory for storing the image data");
-  if (r.p.SUBTRACT_BACKGROUND) {
-    rav_allocate(a.images.BACKGROUND_DATA, image_size,
-                 "ERROR: Failed to allocate memory for storing the background data");
-  }
-  if (r.p.CORRECT_FLATFIELD) rav_allocate(a.images.FLATFIELD_DATA, image_size, flat_message);
-  if (r.p.CORRECT_FLATFIELD && r.p.FLATFIELD_CHANGING) {
-    rav_allocate(a.images.FLATFIELD2_DATA, image_size, flat_message);
-  }
+  rav_allocate_images(r.p, std::int64_t{pass.DATA_DIM_1} * pass.DATA_DIM_2, a.images);
   rav_allocate(a.SINOGRAMS,
                std::int64_t{pass.NUM_BINS} * pass.NUM_PROJECTIONS * pass.SLICES_PER_PASS,
                "ERROR: Failed to allocate memory for storing the sinograms");
@@ -118,23 +118,48 @@ void allocate(const RunPlan& r, RunArrays& a) {
                     r.slices.geometry.pixels());
 }
 
+// The keywords of the rotation axis in a pass: a sweep takes the place of its slices (true, with
+// the records it wrote in RECORDS); half acquisition joins its sinograms first.
+bool axis_pass(const RunPlan& r, RunArrays& a, SliceFile& out, std::int32_t& NEXT_RECORD,
+               ReconTimes& times, std::int64_t& records, std::int32_t& status) {
+  if (r.p.AXIS_SWEEP.given) {
+    const RavGeometry& g = r.slices.geometry;
+    records = rav_sweep_slices(r.p, {g.X_START, g.Y_START, g.NUM_X, g.NUM_Y}, a.SINOGRAMS,
+                               r.pass.NUM_BINS, r.pass.NUM_PROJECTIONS, r.pass.FIRST_SLICE, out,
+                               NEXT_RECORD, times, status);
+    return true;
+  }
+  if (r.half) {
+    rav_join_pass(*r.half, a.SINOGRAMS, r.pass.LAST_SLICE - r.pass.FIRST_SLICE + 1,
+                  std::int64_t{r.pass.NUM_BINS} * r.pass.NUM_PROJECTIONS);
+  }
+  return false;
+}
+
 }  // namespace
 
 void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   std::printf("Entered RAV_RECONSTRUCTION\n");
   if (st_bad(status, kRoutine)) return;
   if (!rav_run_usable(parameters, false, kRoutine, status)) return;
-  RunPlan r = plan_run(parameters, status);
+  ParameterSet run = parameters;
+  // The time of a run that finds its axis counts from the start of the search.
+  RunReport report{RunClock::now(status), {}, true};
+  if (run.ROTATION_AXIS_AUTO && !rav_find_run_axis(run, report.times, status)) return;
+  rav_sweep_first_slice(run);
+  RunPlan r = plan_run(run, status);
   const ParameterSet& p = r.p;
+  if (r.half) rav_report_half_acquisition(*r.half, status);
   RunArrays arrays;
   if (r.slab.count > 0) allocate(r, arrays);
 
   // Records are numbered over the whole volume: the slab's first slice goes to its own record.
-  SliceFile out;
+  SafeOutput out;
   std::int32_t NEXT_RECORD = 1 + static_cast<std::int32_t>(r.slab.first);
   const bool go = !p.OUTPUT_RECONSTRUCTION ||
                   rav_open_output(out, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y, r.slab.count > 0, status);
-  RunReport report{RunClock::now(status), {}, true};
+  if (!run.ROTATION_AXIS_AUTO) report.start = RunClock::now(status);
+  std::int64_t records = r.slab.count;  // written by this rank
   RavReadAhead ahead;
   for (std::int32_t number = 1; go && number <= r.NUM_PASSES; ++number) {
     r.pass.FIRST_SLICE = p.START_VOXEL_3 + (number - 1) * r.pass.SLICES_PER_PASS;
@@ -150,22 +175,25 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
       ahead.start(p, next, std::min(next + r.pass.SLICES_PER_PASS - 1, p.END_VOXEL_3), status);
     }
     if (!p.OUTPUT_RECONSTRUCTION) continue;
+    if (axis_pass(r, arrays, out.slices(), NEXT_RECORD, report.times, records, status)) continue;
     UT_WRITE("INFO: Filtering projections and backprojecting", status);
     UT_WRITE("      to reconstruct slices", status);
     r.slices.FIRST_SLICE = r.pass.FIRST_SLICE;
     r.slices.LAST_SLICE = r.pass.LAST_SLICE;
     if (p.OVERSAMPLING_FACTOR >= 2) {
-      RAV_RECON_OVERSLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out,
+      RAV_RECON_OVERSLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out.slices(),
                            NEXT_RECORD, status);
     } else {
-      RAV_RECON_SLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out, NEXT_RECORD,
-                       status);
+      RAV_RECON_SLICES(r.slices, arrays.SINOGRAMS, report.times, arrays.slices, out.slices(),
+                       NEXT_RECORD, status);
     }
   }
   rav_close_output(out);
-  // Rank 0 describes the whole volume.
+  // Every pass had projections it could read (RAV_CREATE_SINOGRAMS ends the run otherwise).
+  report.slices = report.slices_from_input = p.OUTPUT_RECONSTRUCTION ? records : 0;
+  // Rank 0 describes the whole volume and puts it in place.
   if (go) {
-    rav_finish_run(report, p.OUTPUT_RECONSTRUCTION, p.OUTPUT_FILE, r.NUM_X, r.NUM_Y,
-                   r.slab.count, status);
+    rav_finish_run(report, p.OUTPUT_RECONSTRUCTION ? &out : nullptr, p.OUTPUT_FILE, r.NUM_X,
+                   r.NUM_Y, status);
   }
 }

@@ -64,6 +64,14 @@ int run_parameter_file(const std::string& parameter_file, std::int32_t& status) 
     VU_OPEN_GRAPHICS(status);
     VU_SET_LUTCHOICE(kLutChoice, kLutLevels, status);
     VU_COLOURS(status);
+    if (status != ST_OK && retstat == 0) {
+      // Nothing will be reconstructed: say so, and how to run without a window.
+      std::int32_t shown = ST_OK;
+      write_lines({"ERROR: The graphics window could not be opened: nothing is reconstructed",
+                   "       Without a display, give +PNG after the parameter file name (the",
+                   "       pictures are then written as PNG files), or set DISPLAY_GRAPHICS = NO"},
+                  shown);
+    }
   }
   // With retstat not 0 the reason was printed while reading (a bad header line excepted).
   // With several ranks, the driver runs only when every rank read the same parameters and
@@ -81,12 +89,41 @@ int run_parameter_file(const std::string& parameter_file, std::int32_t& status) 
   return retstat != 0 ? 1 : 0;
 }
 
+// "--help" and "--version" as the only argument: their text, and true.
+bool answered_option(int argc, char** argv, std::int32_t& status) {
+  if (argc != 2) return false;
+  const std::string option = argv[1];
+  if (option == "--version") {
+    UT_WRITE("RAV_VUZAV V1.7", status);
+    return true;
+  }
+  if (option != "--help") return false;
+  write_lines(
+      {"Usage:", " ", "rav_vuzav my_parameters.par", " ",
+       "Where \"my_parameters.par\" is the parameter file created by \"rav_master\"", " ",
+       "Reconstructs the slices the parameter file names from a parallel-beam scan by",
+       "filtered back-projection, into OUTPUT_FILE (one record of 32-bit floats per",
+       "slice) and OUTPUT_FILE.info. The volume is written under a temporary name and",
+       "renamed when complete: a run that fails or is stopped leaves an earlier volume",
+       "as it was.", " ", "Options after the parameter file name (graphics):",
+       "  +PNG         every picture as the next rav_plot_NNNN.png, no window",
+       "  +LANDSCAPE   a landscape page", " ", "  --help       this text",
+       "  --version    the program's version", " ",
+       "Exit code: 0 the whole volume was written, 1 it was not, 2 no parameter file."},
+      status);
+  return true;
+}
+
 }  // namespace
 
 int RAV_VUZAV(int argc, char** argv) {
   std::int32_t status;
   ST_DEF_SYSTEM(status);
   ut_set_command_line(argc, argv);
+  if (answered_option(argc, argv, status)) {
+    std::fflush(stdout);
+    return 0;
+  }
 
   write_lines({" ", "                --------------", "                RAV_VUZAV V1.7",
                "                --------------", " ",

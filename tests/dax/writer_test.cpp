@@ -92,6 +92,38 @@ TEST_F(Writer, UnsignedShortPixelsAreRoundedAndClipped) {
   EXPECT_EQ(pixels, (std::vector<std::uint16_t>{0, 1, 2, 65535, 65535, 0, 1, 300}));
 }
 
+TEST_F(Writer, PixelsOfEveryTypeInEitherByteOrder) {
+  // Two signed 2-byte pixels stored most significant byte first, whatever the machine's order.
+  const std::int16_t values[2] = {-2, 0x0102};
+  std::vector<std::uint8_t> pixels(4);
+  std::memcpy(pixels.data(), values, 4);
+  std::int32_t retstat = -1;
+  DAX_OUT_ZELFA_PIXELS(path("i2.zlf"), DaxPixelType::SIGNED_SHORT, true, 2, 1, pixels, retstat,
+                       status_);
+  EXPECT_EQ(status_, ST_OK);
+  EXPECT_EQ(retstat, 0);
+  std::string header = expected_header(2, 1, "SignedShort");
+  const std::size_t order = header.find("ByteOrder = ") + 12;
+  header.replace(order, header.find(';', order) - order, "HighByteFirst");
+  header.resize(1022, ' ');
+  const std::string file = contents(path("i2.zlf"));
+  EXPECT_EQ(file.substr(0, 1022), header.substr(0, 1022));
+  EXPECT_EQ(file.substr(1024), std::string("\xFF\xFE\x01\x02", 4));
+  EXPECT_EQ(dax_pixel_bytes(DaxPixelType::UNSIGNED_INTEGER), 4);
+
+  // Too few pixels for the size: refused before a file is made. The float writer stores only
+  // FLOAT and UNSIGNED_SHORT.
+  DAX_OUT_ZELFA_PIXELS(path("short.zlf"), DaxPixelType::SIGNED_INTEGER, false, 2, 1, pixels,
+                       retstat, status_);
+  EXPECT_EQ(status_, 180001);
+  ST_DEF_SYSTEM(status_);
+  const std::vector<float> data(2, 1.0f);
+  DAX_OUT_ZELFA_TYPED(path("typed.zlf"), DaxPixelType::SIGNED_SHORT, 2, 1, 1, 1, 2, 1, data,
+                      retstat, status_);
+  EXPECT_EQ(status_, 180017);
+  EXPECT_FALSE(fs::exists(path("short.zlf")) || fs::exists(path("typed.zlf")));
+}
+
 TEST_F(Writer, RefusedRegionsAndFailedOpens) {
   std::vector<float> data(16, 1.0f);
   std::int32_t retstat = -1;

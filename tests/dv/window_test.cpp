@@ -4,6 +4,8 @@
 // gtest first: Xlib defines macros (None, Bool, Status) that clash with its names.
 #include "dv_test_util.h"
 
+#include <utility>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -163,11 +165,15 @@ class DvNoDisplay : public testing::Test {
 };
 
 TEST_F(DvNoDisplay, UnsetOrRefusedDisplayFailsTheOpen) {
-  for (const char* display : {"", ":987"}) {
+  // Why the window did not open is said on standard output, with the run's other messages.
+  for (const auto& [display, reason] :
+       {std::pair<const char*, const char*>{"", "WARNING: Cannot open the X display: DISPLAY is not set\n"},
+        {":987", "WARNING: Cannot open the X display \":987\"\n"}}) {
     const test_support::ScopedEnv env("DISPLAY", display);
     status = ST_OK;
     const std::string out = captured_stdout([&] { DV_OPEN_WK(1, 0, 11, status); });
-    EXPECT_EQ(out, "WARNING: X-11 workstation not opened successfully (DV_OPEN_WK)\n");
+    EXPECT_EQ(out, std::string(reason) +
+                       "WARNING: X-11 workstation not opened successfully (DV_OPEN_WK)\n");
     EXPECT_EQ(status, DV_WINDOW_NOT_OPENED);
     EXPECT_EQ(DV_DB_OPENWK.windows, 0);
     int width = 0, height = 0;

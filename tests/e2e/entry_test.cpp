@@ -91,14 +91,28 @@ TEST_F(Entry, BadValuesAreAllReportedAndNothingIsReconstructed) {
   EXPECT_FALSE(fs::exists(dir_ / "slices.raw.info"));
 }
 
-TEST_F(Entry, HeaderPrecededByBlanksIsRejectedWithoutMessage) {
+TEST_F(Entry, HeaderPrecededByBlanksIsReported) {
   write("blanks.par",
         "  ! RAV_VUZAV PARAMETER FILE\n"
         "OUTPUT_FILE = slices.raw\n");
   const RunResult r = run({"blanks.par"});
-  EXPECT_EQ(r.out, kBanner + closing(""));
+  EXPECT_EQ(r.out, kBanner +
+                       "ERROR: blanks.par is not a parameter file: its first line must be\n"
+                       "       \"! RAV_VUZAV PARAMETER FILE\", starting in column 1\n" +
+                       closing(""));
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_FALSE(fs::exists(dir_ / "slices.raw"));
+}
+
+TEST_F(Entry, HelpAndVersionAnswerAndEndWell) {
+  const RunResult version = run({"--version"});
+  EXPECT_EQ(version.out, "RAV_VUZAV V1.7\n");
+  EXPECT_EQ(version.exit_code, 0);
+  const RunResult help = run({"--help"});
+  EXPECT_EQ(help.out.substr(0, help.out.find("\n \n")), "Usage:");
+  EXPECT_NE(help.out.find("\nrav_vuzav my_parameters.par\n"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("\n  --version "), std::string::npos) << help.out;
+  EXPECT_EQ(help.exit_code, 0);
 }
 
 }  // namespace

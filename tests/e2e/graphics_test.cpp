@@ -45,6 +45,21 @@ TEST_F(Graphics, PngPagesWithoutADisplay) {
   EXPECT_FALSE(e2e::fs::exists(dir_ / "rav_plot_0003.png"));
 }
 
+TEST_F(Graphics, WithoutADisplayTheRunStopsAndSaysWhy) {
+  ScopedEnv no_display("DISPLAY", "");
+  const RunResult run = test_support::run(test_support::kVuzav, {"phantom.par"}, {.dir = dir_});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.out.find("WARNING: Cannot open the X display: DISPLAY is not set\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("ERROR: The graphics window could not be opened: nothing is "
+                         "reconstructed\n       Without a display, give +PNG"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.err, "");  // every message on standard output
+  EXPECT_FALSE(e2e::fs::exists(dir_ / "recon.raw"));
+}
+
 TEST_F(Graphics, WindowUnderAPrivateXServer) {
   test_support::XvfbServer server;
   if (!server.start()) GTEST_SKIP() << "no Xvfb";

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <utility>
 
 #include "e2e_support.h"
 
@@ -36,8 +37,10 @@ class Pipeline : public testing::Test {
     return s;
   }
 
-  RunResult reconstruct(const Scan& s, const std::string& par = "phantom.par") {
-    return test_support::run(test_support::kVuzav, {par}, {.dir = s.dir});
+  RunResult reconstruct(const Scan& s, const std::string& par = "phantom.par",
+                        const std::string& threads = "2") {
+    return test_support::run(test_support::kVuzav, {par},
+                             {.dir = s.dir, .env = {{"OMP_NUM_THREADS", threads}}});
   }
 
   path root_;
@@ -174,6 +177,26 @@ TEST_F(Pipeline, TranscriptMatchesTheGoldenFile) {
   ASSERT_EQ(run.exit_code, 0);
   EXPECT_EQ(e2e::timing_masked(run.out),
             e2e::read_text(path(RAV_SOURCE_DIR) / "tests/e2e/golden/small_linear.txt"));
+}
+
+TEST_F(Pipeline, ThreadsReportedAreTheThreadsUsed) {
+  // 5 slices in pairs: three pairs, so at most three threads; every count gives the same volume.
+  const Scan s = scan("threads", kSmall);
+  std::vector<float> first;
+  for (const auto& [threads, lines] : std::vector<std::pair<std::string, std::string>>{
+           {"1", "\nINFO: Running on   1 processor\n \n"},
+           {"2", "\nINFO: Running in parallel on   2 processors\n"
+                 "INFO: Reconstructing 4 slices simultaneously\n"},
+           {"8", "\nINFO: Running in parallel on   3 processors\n"
+                 "INFO: Reconstructing 6 slices simultaneously\n"}}) {
+    SCOPED_TRACE("OMP_NUM_THREADS " + threads);
+    const RunResult run = reconstruct(s, "phantom.par", threads);
+    ASSERT_EQ(run.exit_code, 0) << run.out;
+    EXPECT_NE(run.out.find(lines), std::string::npos) << run.out;
+    const std::vector<float> volume = e2e::read_floats(s.volume());
+    if (first.empty()) first = volume;
+    EXPECT_TRUE(volume == first) << "the volume depends on the thread count";
+  }
 }
 
 TEST_F(Pipeline, OlderLongerOutputFileIsCutToTheNewVolume) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "../e2e/e2e_support.h"
 
@@ -37,6 +38,22 @@ RunResult mpirun(int ranks, const std::string& par, const path& dir) {
                {"OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1"},
                {"ASAN_OPTIONS", asan_options}},
        .time_limit = std::chrono::seconds(120)});
+}
+
+// TEXT without the lines that report the threads of the process: a rank runs on the cores it
+// is bound to, a process alone on all of them.
+std::string without_threads(const std::string& text) {
+  std::string result;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string line = text.substr(start, end - start);
+    if (!line.starts_with("INFO: Running ") && !line.ends_with(" slices simultaneously")) {
+      result += line + "\n";
+    }
+    start = end + 1;
+  }
+  return result;
 }
 
 // What a job ended with and wrote, for failure messages.
@@ -98,9 +115,30 @@ class Mpirun : public testing::Test {
       EXPECT_EQ(got.info, alone.info);
       EXPECT_EQ(job.out.find("[rank"), std::string::npos) << job.out;
       if (same_transcript) {
-        EXPECT_EQ(e2e::timing_masked(got.out), e2e::timing_masked(alone.out));
+        EXPECT_EQ(without_threads(e2e::timing_masked(got.out)),
+                  without_threads(e2e::timing_masked(alone.out)));
       }
     }
+  }
+
+  // OUTPUT and its info file in DIR are BEFORE (what they held before a failed job), and the
+  // job left no temporary or lock file.
+  static void expect_unchanged(const path& dir, const std::string& output,
+                               const std::pair<std::string, std::string>& before) {
+    EXPECT_TRUE(e2e::read_text(dir / output) == before.first) << "the earlier volume changed";
+    EXPECT_EQ(e2e::read_text(dir / (output + ".info")), before.second);
+    for (const auto& entry : e2e::fs::directory_iterator(dir)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
+      EXPECT_EQ(name.find(".lock"), std::string::npos) << name;
+    }
+  }
+  // A good run of PAR alone in DIR: its OUTPUT and info file.
+  static std::pair<std::string, std::string> earlier_volume(const path& dir, const std::string& par,
+                                                            const std::string& output) {
+    const RunResult alone = test_support::run(test_support::kVuzav, {par}, {.dir = dir});
+    EXPECT_EQ(alone.exit_code, 0) << alone.out;
+    return {e2e::read_text(dir / output), e2e::read_text(dir / (output + ".info"))};
   }
 
   path root_;
@@ -186,6 +224,7 @@ TEST_F(Mpirun, AnUnreadableFlatFieldOnOneSlabEndsTheJob) {
   // The flat field keeps its header and the rows of the first slab only (rows 1 to 3 of 5 for
   // two ranks): rank 0 reads its rows, rank 1 cannot and ends the process.
   const path dir = scan("flat", with(kSmall, {"--slices", "5"}));
+  const auto before = earlier_volume(dir, "phantom.par", "recon.raw");
   const std::string flat = e2e::read_text(dir / "flat.zlf");
   const std::size_t header = flat.size() - 64u * 5u * 2u;
   e2e::write_text(dir / "flat.zlf", flat.substr(0, header + 64u * 3u * 2u));
@@ -195,7 +234,7 @@ TEST_F(Mpirun, AnUnreadableFlatFieldOnOneSlabEndsTheJob) {
   EXPECT_NE(job.out.find("[rank 1] ERROR: Problem inputting flat-field\n[rank 1] flat.zlf\n"),
             std::string::npos)
       << described(job);
-  EXPECT_FALSE(e2e::fs::exists(dir / "recon.raw.info"));
+  expect_unchanged(dir, "recon.raw", before);
 }
 
 TEST_F(Mpirun, AFailedRankShowsItsStatusReportAndFailsTheRun) {
@@ -204,8 +243,9 @@ TEST_F(Mpirun, AFailedRankShowsItsStatusReportAndFailsTheRun) {
   const path dir = scan("missing", with(kSmall, {"--slices", "5"}));
   e2e::set_parameter(dir / "phantom.par", "OUTPUT_SINOGRAMS", "YES");
   ASSERT_EQ(test_support::run(test_support::kVuzav, {"phantom.par"}, {.dir = dir}).exit_code, 0);
-  e2e::fs::remove(dir / "sino_0005.zlf");
   e2e::write_text(dir / "sino.par", sinogram_parameters(1, 5, "0"));
+  const auto before = earlier_volume(dir, "sino.par", "stored.raw");
+  e2e::fs::remove(dir / "sino_0005.zlf");
   const RunResult job = mpirun(3, "sino.par", dir);
   EXPECT_FALSE(job.hung) << described(job);
   EXPECT_NE(job.exit_code, 0) << described(job);
@@ -218,7 +258,7 @@ TEST_F(Mpirun, AFailedRankShowsItsStatusReportAndFailsTheRun) {
       << described(job);
   EXPECT_EQ(job.out.find("Timing Information"), std::string::npos) << job.out;
   EXPECT_EQ(job.out.find("[rank 1]"), std::string::npos) << job.out;
-  EXPECT_FALSE(e2e::fs::exists(dir / "stored.raw.info"));
+  expect_unchanged(dir, "stored.raw", before);
 }
 
 TEST_F(Mpirun, RefusedParametersStopEveryRank) {
@@ -234,6 +274,33 @@ TEST_F(Mpirun, RefusedParametersStopEveryRank) {
             std::string::npos)
       << described(job);
   EXPECT_FALSE(e2e::fs::exists(dir / "recon.raw"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Mpirun, TheAxisFoundByRankZeroIsTheAxisOfEveryRank) {
+  // AUTO: rank 0 finds the axis and every rank reconstructs with it, as one process does.
+  const path dir = scan("auto", with(kSmall, {"--slices", "5", "--turn", "360",
+                                             "--axis-offset", "2.2", "--noise", "20000"}));
+  e2e::set_parameter(dir / "phantom.par", "ROTATION_AXIS_POSITION", "AUTO");
+  expect_same_as_alone(dir, "phantom.par", "recon.raw", {2, 3});
+  // A sweep: rank 0 writes every record.
+  e2e::set_parameter(dir / "phantom.par", "AXIS_SWEEP", "28.8 30.8 0.5");
+  expect_same_as_alone(dir, "phantom.par", "recon.raw", {2});
+  // An axis that cannot be found stops every rank: the first half turn of a sample wider than
+  // the field of view.
+  const path wide = scan("wide", with(kSmall, {"--slices", "3", "--turn", "360",
+                                              "--half-acquisition", "--axis-offset", "-26"}));
+  e2e::set_parameter(wide / "phantom.par", "HALF_ACQUISITION", "NO");
+  e2e::set_parameter(wide / "phantom.par", "NUM_LAST_IMAGE", "48");
+  e2e::set_parameter(wide / "phantom.par", "ROTATION_AXIS_POSITION", "AUTO");
+  const RunResult job = mpirun(2, "phantom.par", wide);
+  EXPECT_FALSE(job.hung) << described(job);
+  EXPECT_NE(job.exit_code, 0) << described(job);
+  EXPECT_NE(job.out.find("ERROR: The rotation axis could not be found"), std::string::npos)
+      << described(job);
 }
 
 }  // namespace

@@ -257,7 +257,7 @@ TEST_F(PhantomScanFiles, SixteenBitScanInvertsToTheLineIntegrals) {
   // The geometry the projections were made with is exactly what the reader stores.
   const PhantomScan scan = phantom_scan(o);
   EXPECT_EQ(par.ROTATION_AXIS_POSITION, scan.axis);
-  EXPECT_NEAR(par.ROTATION_AXIS_POSITION, 21.7, 1e-6);
+  EXPECT_NEAR(par.ROTATION_AXIS_POSITION, 26.3, 1e-6);  // IMAGE CENTRE - OFFSET = 24 - (-2.3)
   EXPECT_EQ(par.ANGLE_BETWEEN_PROJECTIONS, scan.angle_step);
   EXPECT_NEAR(par.ANGLE_BETWEEN_PROJECTIONS, kPi / 14.0, 1e-7);
   EXPECT_EQ(par.ANGLE_OFFSET, scan.angle_offset);
@@ -297,7 +297,7 @@ TEST_F(PhantomScanFiles, FloatHorizontalSeriesInvertsExactly) {
   EXPECT_EQ(par.END_VOXEL_1, 2);
   EXPECT_EQ(par.END_VOXEL_2, 40);
   EXPECT_EQ(par.END_VOXEL_3, 40);
-  EXPECT_EQ(par.ROTATION_AXIS_POSITION, 21.25F);
+  EXPECT_EQ(par.ROTATION_AXIS_POSITION, 18.75F);  // 20 - 1.25
   EXPECT_LT(check_projections(par, o), 2e-6);
 }
 
@@ -405,7 +405,7 @@ TEST_F(PhantomScanFiles, TruthVolumeAndInfoFile) {
   const std::string raw = file_bytes(dir_ / "truth.raw");
   ASSERT_EQ(raw.size(), 32U * 32U * 3U * 4U);
   const std::vector<PhantomEllipsoid> head =
-      phantom_place(phantom_head(), phantom_placement(32, 3, 19.0));
+      phantom_place(phantom_head(), phantom_placement(32, 3, 13.0));  // 16 - 3
   std::vector<float> slice(32 * 32);
   phantom_truth_slice(head, 3, 32, 2, slice);
   const unsigned char* record = reinterpret_cast<const unsigned char*>(raw.data()) + 2 * 32 * 32 * 4;

@@ -67,7 +67,7 @@ TEST_F(ParameterFile, HeaderWithTrailingBlanksOrWindowsLineEndsIsAccepted) {
   EXPECT_EQ(parameters_.OUTPUT_FILE, "out.raw");
 }
 
-TEST_F(ParameterFile, BadHeadersAreRejectedSilently) {
+TEST_F(ParameterFile, BadHeadersAreReported) {
   for (const char* content : {
            "  ! RAV_VUZAV PARAMETER FILE\nNUM_IMAGE_1 = 64\n",  // preceded by blanks
            "! rav_vuzav parameter file\nNUM_IMAGE_1 = 64\n",    // case matters
@@ -76,12 +76,21 @@ TEST_F(ParameterFile, BadHeadersAreRejectedSilently) {
            "",                                                  // empty file
        }) {
     SCOPED_TRACE(content);
-    read(write(content));
+    const std::string name = write(content);
+    read(name);
     EXPECT_EQ(retstat_, 2);
     EXPECT_EQ(status_, ST_OK);
-    EXPECT_EQ(output_, "");
+    EXPECT_EQ(output_, "ERROR: " + name + " is not a parameter file: its first line must be\n"
+                       "       \"! RAV_VUZAV PARAMETER FILE\", starting in column 1\n");
     EXPECT_EQ(parameters_.NUM_IMAGE_1, -1000000);
   }
+}
+
+TEST_F(ParameterFile, ByteOrderMarkBeforeTheHeaderIsSkipped) {
+  read(write("\xEF\xBB\xBF! RAV_VUZAV PARAMETER FILE\r\nNUM_IMAGE_1 = 64\r\n"));
+  EXPECT_EQ(retstat_, 0);
+  EXPECT_EQ(output_, "");
+  EXPECT_EQ(parameters_.NUM_IMAGE_1, 64);
 }
 
 TEST_F(ParameterFile, MissingFileIsReported) {
@@ -89,6 +98,11 @@ TEST_F(ParameterFile, MissingFileIsReported) {
   EXPECT_EQ(retstat_, 1);
   EXPECT_EQ(status_, ST_OK);
   EXPECT_EQ(output_, "ERROR: Parameter file not found\n");
+  // A folder is there: it is not "not found".
+  read(dir_.string());
+  EXPECT_EQ(retstat_, 1);
+  EXPECT_EQ(output_, "ERROR: Parameter file cannot be read: Is a directory\n       " +
+                         dir_.string() + "\n");
 }
 
 TEST_F(ParameterFile, CommentsBlankLinesAndLaterLinesWin) {
@@ -104,12 +118,12 @@ TEST_F(ParameterFile, CommentsBlankLinesAndLaterLinesWin) {
              "SINOGRAM_PREFIX = sino_\n"
              "OUTPUT_FILE = first.raw\n"
              "OUTPUT_FILE = N.A.\n"
-             "DISPLAY_GRAPHICS = yes\n"
-             "display_graphics = YES\n"
-             "FILE_POSTFIX=.tif\n"
-             "OUTPUT_FILE =\n"));
+             "DISPLAY_GRAPHICS = no\n"
+             "OUTPUT_SINOGRAMS = yes ! in any case\n"));
   EXPECT_EQ(retstat_, 0);
   EXPECT_EQ(output_, "");
+  EXPECT_TRUE(parameters_.OUTPUT_SINOGRAMS);
+  EXPECT_EQ(parameters_.PARAMETER_FILE, (dir_ / "run.par").string());
   EXPECT_EQ(parameters_.NUM_IMAGE_1, 2048);
   EXPECT_EQ(parameters_.NUM_IMAGE_2, 200);
   EXPECT_EQ(parameters_.FILE_PREFIX, "sino_");
@@ -136,13 +150,13 @@ TEST_F(ParameterFile, EveryBadValueIsReportedAndReadingGoesOn) {
   EXPECT_EQ(parameters_.OUTPUT_FILE, "slices.raw");
 }
 
-TEST_F(ParameterFile, LinesAreReadUpTo300Characters) {
-  // The value starts in column 295: only its first six characters are inside the line.
+TEST_F(ParameterFile, LongLinesAreReadWhole) {
+  // The value starts in column 295 and ends beyond column 300: it is not cut there.
   const std::string pad(280, ' ');
   read(write(std::string(kHeader) + pad + "OUTPUT_FILE = abcdefghij\n" +
              "NUM_IMAGE_1 = 7\n"));
   EXPECT_EQ(retstat_, 0);
-  EXPECT_EQ(parameters_.OUTPUT_FILE, "abcdef");
+  EXPECT_EQ(parameters_.OUTPUT_FILE, "abcdefghij");
   EXPECT_EQ(parameters_.NUM_IMAGE_1, 7);
 }
 

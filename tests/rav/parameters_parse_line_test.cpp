@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "rav.h"
 #include "ut.h"
@@ -143,7 +145,7 @@ TEST(ParameterLines, RealKeywordsAndTheirUnits) {
   EXPECT_EQ(parse("IMAGE_PIXEL_SIZE_1 = 6.5").parameters.IMAGE_PIXEL_SIZE_1, 6.5F * 1.0E-6F);
 }
 
-TEST(ParameterLines, LogicalKeywordsTakeOnlyUpperCaseYes) {
+TEST(ParameterLines, LogicalKeywordsTakeYesOrNoInAnyCase) {
   const struct {
     const char* keyword;
     bool ParameterSet::*field;
@@ -168,13 +170,23 @@ TEST(ParameterLines, LogicalKeywordsTakeOnlyUpperCaseYes) {
       all_false.*f.field = false;
       all_true.*f.field = true;
     }
-    EXPECT_TRUE(parse(std::string(c.keyword) + " = YES", all_false).parameters.*c.field);
-    for (const char* other : {"NO", "yes", "TRUE", "Y", "1", "YES."}) {
+    for (const char* yes : {"YES", "yes", "Yes"}) {
+      EXPECT_TRUE(parse(std::string(c.keyword) + " = " + yes, all_false).parameters.*c.field);
+    }
+    for (const char* no : {"NO", "no", "No"}) {
+      const Parsed r = parse(std::string(c.keyword) + " = " + no, all_true);
+      EXPECT_FALSE(r.parameters.*c.field);
+      EXPECT_EQ(r.output, "");
+    }
+    // Anything else is neither: reported, and the field keeps its value.
+    for (const char* other : {"TRUE", "Y", "1", "YES.", "maybe"}) {
       SCOPED_TRACE(other);
       const Parsed r = parse(std::string(c.keyword) + " = " + other, all_true);
-      EXPECT_FALSE(r.parameters.*c.field);
-      EXPECT_EQ(r.retstat, 0);
-      EXPECT_EQ(r.output, "");
+      EXPECT_TRUE(r.parameters.*c.field);
+      EXPECT_EQ(r.retstat, 1);
+      EXPECT_EQ(r.output, "ERROR: Problem interpreting value associated keyword: " +
+                              std::string(c.keyword) + "\n       Value = " + other +
+                              "\n       The value must be YES or NO\n");
     }
   }
 }
@@ -201,36 +213,63 @@ TEST(ParameterLines, TextKeywordsAndSecondNames) {
   }
 }
 
-TEST(ParameterLines, TextValuesAreCutToTokenAndFieldLength) {
-  const std::string long_value(200, 'a');
-  // Tokens hold at most 132 characters, whatever the field's length.
-  EXPECT_EQ(parse("OUTPUT_FILE = " + long_value).parameters.OUTPUT_FILE, std::string(132, 'a'));
-  // Postfixes hold 80.
-  EXPECT_EQ(parse("FILE_POSTFIX = " + long_value).parameters.FILE_POSTFIX, std::string(80, 'a'));
-  EXPECT_EQ(parse("FF_POSTFIX = " + long_value).parameters.FF_POSTFIX, std::string(80, 'a'));
+TEST(ParameterLines, ValuesLongerThanTheirFieldAreReported) {
+  // A token holds 132 characters, a postfix 80: a longer value is never stored cut.
+  for (const auto& [keyword, limit] :
+       {std::pair<std::string, int>{"OUTPUT_FILE", 132}, {"FILE_POSTFIX", 80}, {"FF_POSTFIX", 80},
+        {"NUM_IMAGE_1", 132}}) {
+    SCOPED_TRACE(keyword);
+    if (keyword != "NUM_IMAGE_1") {
+      EXPECT_EQ(parse(keyword + " = " + std::string(limit, '7')).retstat, 0);
+    }
+    const Parsed r = parse(keyword + " = " + std::string(limit + 1, '7'));
+    EXPECT_EQ(r.retstat, 1);
+    EXPECT_EQ(r.parameters.OUTPUT_FILE, "");
+    EXPECT_EQ(r.output.substr(0, r.output.find('\n')),
+              "ERROR: Value too long for keyword " + keyword + ": " + std::to_string(limit + 1) +
+                  " characters, the limit is " + std::to_string(limit));
+  }
 }
 
-TEST(ParameterLines, SeparatorsEndTheValue) {
-  EXPECT_EQ(parse("FILE_POSTFIX = .zlf,extra").parameters.FILE_POSTFIX, ".zlf");
-  EXPECT_EQ(parse("FILE_POSTFIX = .zlf more words").parameters.FILE_POSTFIX, ".zlf");
+TEST(ParameterLines, OnlyACommentMayFollowTheValue) {
+  EXPECT_EQ(parse("FILE_POSTFIX = .zlf ! the extension, too").parameters.FILE_POSTFIX, ".zlf");
+  EXPECT_EQ(parse("FILE_POSTFIX = .zlf !no blank").parameters.FILE_POSTFIX, ".zlf");
   EXPECT_EQ(parse("\tNUM_IMAGE_1\t=\t2048  ").parameters.NUM_IMAGE_1, 2048);
   EXPECT_EQ(parse("NUM_IMAGE_1,=,2048").parameters.NUM_IMAGE_1, 2048);
-  EXPECT_EQ(parse("  NUM_IMAGE_1    =   2048").parameters.NUM_IMAGE_1, 2048);
+  // A decimal comma, a name with a blank, a second word: reported, nothing stored.
+  for (const auto& [line, rest] :
+       {std::pair<std::string, std::string>{"IMAGE_PIXEL_SIZE_1 = 8,5", "5"},
+        {"OUTPUT_FILE = my volume.raw", "volume.raw"},
+        {"FILE_POSTFIX = .zlf,extra", "extra"}}) {
+    SCOPED_TRACE(line);
+    const Parsed r = parse(line);
+    EXPECT_EQ(r.retstat, 1);
+    EXPECT_EQ(r.parameters.IMAGE_PIXEL_SIZE_1, -1.0F);
+    EXPECT_EQ(r.parameters.OUTPUT_FILE, "");
+    EXPECT_EQ(r.parameters.FILE_POSTFIX, "");
+    EXPECT_EQ(r.output.substr(0, r.output.find('\n')),
+              "ERROR: Unexpected text after the value of keyword " +
+                  line.substr(0, line.find(' ')) + ": " + rest);
+  }
 }
 
 TEST(ParameterLines, LinesThatSetNothing) {
   const ParameterSet defaults;
-  for (const char* line : {
-           "FILE_PREFIX=proj_",          // one token: "=" must stand alone
-           "FILE_PREFIX =proj_",         // second token is not "="
-           "FILE_PREFIX : proj_",        // wrong separator
-           "file_prefix = proj_",        // keywords are upper case
-           "UNKNOWN_KEYWORD = 3",        // no such keyword
-           "FILE_PREFIX =",              // no value
-           "FILE_PREFIX",                // keyword alone
-           "OUTPUT_FILE = N.A.",         // "not applicable"
-           "OUTPUT_FILE = n.a.",
-           "NUM_IMAGE_1 = N.a.",
+  const std::string no_equals =
+      "WARNING: Line ignored, \" = \" (with blanks around it) does not follow its first word:\n";
+  for (const auto& [line, output] : std::vector<std::pair<std::string, std::string>>{
+           {"FILE_PREFIX=proj_", no_equals + "         FILE_PREFIX=proj_\n"},
+           {"FILE_PREFIX =proj_", no_equals + "         FILE_PREFIX =proj_\n"},
+           {"FILE_PREFIX : proj_", no_equals + "         FILE_PREFIX : proj_\n"},
+           {"FILE_PREFIX", no_equals + "         FILE_PREFIX\n"},
+           {"file_prefix = proj_",
+            "WARNING: Unknown keyword file_prefix: line ignored (keywords are upper case: "
+            "FILE_PREFIX)\n"},
+           {"UNKNOWN_KEYWORD = 3", "WARNING: Unknown keyword UNKNOWN_KEYWORD: line ignored\n"},
+           {"FILE_PREFIX =", "WARNING: No value for keyword FILE_PREFIX: line ignored\n"},
+           {"OUTPUT_FILE = N.A.", ""},  // "not applicable"
+           {"OUTPUT_FILE = n.a.", ""},
+           {"NUM_IMAGE_1 = N.a. ! not needed", ""},
        }) {
     SCOPED_TRACE(line);
     const Parsed r = parse(line);
@@ -239,7 +278,7 @@ TEST(ParameterLines, LinesThatSetNothing) {
     EXPECT_EQ(r.parameters.NUM_IMAGE_1, defaults.NUM_IMAGE_1);
     EXPECT_EQ(r.retstat, 0);
     EXPECT_EQ(r.status, ST_OK);
-    EXPECT_EQ(r.output, "");
+    EXPECT_EQ(r.output, output);
   }
   // "N.A." keeps a value set earlier, not just the default.
   ParameterSet set;

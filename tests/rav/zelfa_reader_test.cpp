@@ -176,4 +176,26 @@ TEST_F(ZelfaReader, ByteOrderAndTypeCarryOverBetweenFiles) {
   EXPECT_EQ(unknown.data, std::vector<float>(4, -9.0f));
 }
 
+TEST_F(ZelfaReader, SizeOfImage1) {
+  // The size as the header of image 1 gives it, found past another image's header.
+  const std::vector<std::int16_t> pixels(6, 1);
+  std::string contents =
+      "{ Image = 2; Size = 12; DataType = SignedShort; Dim_1 = 3; Dim_2 = 2; }\n" +
+      pixel_bytes(pixels, false) + header("Image = 1; Dim_1 = 5;");
+  contents.resize(2048, ' ');  // whole blocks up to the end of the second header
+  std::int32_t status = ST_OK, retstat = -1, dim_1 = 0, dim_2 = 0;
+  ::testing::internal::CaptureStdout();
+  rav_in_zelfa_size(write("size.zlf", contents), retstat, dim_1, dim_2, status);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "INFO: \"Image\" number        2 has been found, continuing search ...\n");
+  EXPECT_EQ(status, ST_OK);
+  EXPECT_EQ(retstat, 0);
+  EXPECT_EQ(dim_1, 5);
+  EXPECT_EQ(dim_2, 2);  // the last value seen, as the reader keeps it
+
+  rav_in_zelfa_size(path("missing.zlf"), retstat, dim_1, dim_2, status);
+  EXPECT_EQ(status, 1000);
+  EXPECT_NE(retstat, 0);
+}
+
 }  // namespace

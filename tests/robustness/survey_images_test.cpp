@@ -53,23 +53,27 @@ class ImageSurvey : public rav_survey::Survey {
 
 TEST_F(ImageSurvey, MissingOrUnreadableProjectionEndsTheRun) {
   make_scan();
-  // A complete volume of an earlier run must not stay described as complete.
+  // A complete volume of an earlier run stays as it was.
   ASSERT_EQ(run_scan().exit_code, 0);
-  ASSERT_TRUE(fs::exists(path("recon.raw.info")));
+  const std::string volume = read("recon.raw"), info = read("recon.raw.info");
 
   fs::remove(path("proj_0004.zlf"));
   test_support::RunResult r = run_scan();
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_NE(r.out.find("WARNING: Problem inputting from\n         proj_0004.zlf\n"),
+  EXPECT_NE(r.out.find("WARNING: Problem inputting from\n         proj_0004.zlf\n"
+                       "         No such file or directory\n"),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("Failed to open file"), std::string::npos) << r.out;
-  expect_no_complete_volume();
+  EXPECT_TRUE(read("recon.raw") == volume);
+  EXPECT_EQ(read("recon.raw.info"), info);
 
+  // A file that is there but cannot be read says why.
   make_scan();
   ::chmod(path("proj_0004.zlf").c_str(), 0);
   r = run_scan(/*unprivileged=*/true);
   EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("proj_0004.zlf\n         Permission denied\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Failed to open file"), std::string::npos) << r.out;
   expect_no_complete_volume();
 }
@@ -348,6 +352,19 @@ TEST_F(ImageSurvey, StoredSinograms) {
   prepare();
   write("sino_0003.zlf", read("sino_0003.zlf").substr(0, 1100));
   expect_projection_skipped(vuzav({"sino.par"}), "sino_0003.zlf");
+  // Every one of them truncated: no volume of zero slices (the earlier one stays as it was).
+  const std::string earlier = read("recon.raw");
+  for (int n = 1; n <= 4; ++n) {
+    const std::string name = "sino_000" + std::to_string(n) + ".zlf";
+    write(name, read(name).substr(0, 1100));
+  }
+  const test_support::RunResult none = vuzav({"sino.par"});
+  EXPECT_EQ(none.exit_code, 1);
+  EXPECT_EQ(lines_starting(none.out, "ERROR: "),
+            std::vector<std::string>{"ERROR: None of the 4 slices had an input that could be "
+                                     "read: no volume is written"})
+      << none.out;
+  EXPECT_TRUE(read("recon.raw") == earlier);
   // A missing one ends the run; no volume is described as complete.
   prepare();
   fs::remove(path("sino_0003.zlf"));

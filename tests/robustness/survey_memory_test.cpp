@@ -44,12 +44,21 @@ class MemorySurvey : public rav_survey::Survey {
   }
 };
 
+// A 16 x 16 block of slice about the rotation axis at CENTRE.
+std::vector<std::pair<std::string, std::string>> block_about(int centre) {
+  return {{"ROTATION_AXIS_POSITION", std::to_string(centre)},
+          {"START_VOXEL_1", std::to_string(centre - 7)}, {"END_VOXEL_1", std::to_string(centre + 8)},
+          {"START_VOXEL_2", std::to_string(centre - 7)}, {"END_VOXEL_2", std::to_string(centre + 8)}};
+}
+
 // Images of BINS x ROWS pixels whose rows are all slices of one pass (one projection).
 std::vector<std::pair<std::string, std::string>> images(int bins, int rows) {
-  return {{"NUM_IMAGE_1", std::to_string(bins)}, {"NUM_IMAGE_2", std::to_string(rows)},
-          {"ROTATION_AXIS_POSITION", std::to_string(bins / 2)},
-          {"START_VOXEL_3", "1"}, {"END_VOXEL_3", std::to_string(rows)},
-          {"NUM_LAST_IMAGE", "1"}};
+  std::vector<std::pair<std::string, std::string>> values = {
+      {"NUM_IMAGE_1", std::to_string(bins)}, {"NUM_IMAGE_2", std::to_string(rows)},
+      {"START_VOXEL_3", "1"}, {"END_VOXEL_3", std::to_string(rows)}, {"NUM_LAST_IMAGE", "1"}};
+  const auto block = block_about(bins / 2);
+  values.insert(values.end(), block.begin(), block.end());
+  return values;
 }
 
 // Slices of SIDE x SIDE voxels.
@@ -109,8 +118,10 @@ TEST_F(MemorySurvey, OutputSlices) {
 TEST_F(MemorySurvey, StoredSinogram) {
   // Reconstruction from stored sinograms of 100000 x 10000 values: 4 GB.
   expect_allocation_failure(
-      {{"RECONSTRUCT_FROM_SINOGRAMS", "YES"}, {"NUM_IMAGE_1", "100000"},
-       {"NUM_IMAGE_2", "10000"}, {"ROTATION_AXIS_POSITION", "50000"}},
+      join(std::vector<std::pair<std::string, std::string>>{
+               {"RECONSTRUCT_FROM_SINOGRAMS", "YES"}, {"NUM_IMAGE_1", "100000"},
+               {"NUM_IMAGE_2", "10000"}},
+           block_about(50000)),
       512 * kMiB, "ERROR: Failed to allocate memory for storing the sinogram");
 }
 

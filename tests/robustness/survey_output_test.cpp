@@ -44,20 +44,19 @@ TEST_F(OutputSurvey, OutputFileCannotBeOpened) {
   expect_open_refused(vuzav({"phantom.par"}), "recon.raw", 21);
 }
 
-TEST_F(OutputSurvey, InfoFileCannotBeWritten) {
-  // The slices can be written (the file exists and may be written) but not the info file
-  // beside it: the volume is complete, the missing description is reported.
+TEST_F(OutputSurvey, FolderNotWritable) {
+  // The output file may be written but its folder not: the volume, which is written under a
+  // temporary name beside it and renamed when complete, cannot be; the earlier file stays.
   make_scan();
-  write("recon.raw", "");
+  write("recon.raw", "earlier");
   ::chmod(dir_.c_str(), 0555);
   const test_support::RunResult r = vuzav({"phantom.par"}, /*unprivileged=*/true);
   ::chmod(dir_.c_str(), 0777);
-  expect_clean_end(r);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.out.find("WARNING: The volume info file could not be written: recon.raw.info"),
+  expect_open_refused(r, "recon.raw", 13);
+  EXPECT_NE(r.out.find("retstat =     13\n       The volume is written under a temporary name"),
             std::string::npos)
       << r.out;
-  EXPECT_EQ(floats("recon.raw").size(), 16u * 16u * 4u);
+  EXPECT_EQ(read("recon.raw"), "earlier");
   EXPECT_FALSE(fs::exists(path("recon.raw.info")));
 }
 
@@ -84,28 +83,29 @@ TEST_F(OutputSurvey, SmallFileSystem) {
   set_parameter("OUTPUT_FILE", "small/recon.raw");
   set_parameter("END_VOXEL_1", "64");
   set_parameter("END_VOXEL_2", "64");
+  // The lock file takes the first of the four pages, so the first record does not fit.
   test_support::RunResult r = vuzav_small_fs("phantom.par", "small", 16384);
   if (r.exit_code == test_support::kNoSmallFs) GTEST_SKIP() << "cannot mount a tmpfs here";
   expect_clean_end(r);
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(lines_starting(r.out, "ERROR: "),
-            std::vector<std::string>{"ERROR: Problem writing record 2 of output file "
+            std::vector<std::string>{"ERROR: Problem writing record 1 of output file "
                                      "small/recon.raw: No space left on device"})
       << r.out;
-  EXPECT_EQ(r.out.substr(r.out.find("LISTING\n")), "LISTING\nrecon.raw\n");
+  EXPECT_EQ(r.out.substr(r.out.find("LISTING\n")), "LISTING\n");  // nothing left
 
-  // Room for the slices (one page) but not for the info file: reported, exit code 1, and no
-  // partial info file.
+  // Room for the lock and the slices (a page each) but not for the info file: reported, exit
+  // code 1, and nothing left.
   set_parameter("END_VOXEL_1", "16");
   set_parameter("END_VOXEL_2", "16");
-  r = vuzav_small_fs("phantom.par", "small", 4096);
+  r = vuzav_small_fs("phantom.par", "small", 8192);
   expect_clean_end(r);
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("ERROR: Failed to output ASCII text to an output file."),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("Write to output file failed"), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.substr(r.out.find("LISTING\n")), "LISTING\nrecon.raw\n");
+  EXPECT_EQ(r.out.substr(r.out.find("LISTING\n")), "LISTING\n");
 }
 
 }  // namespace

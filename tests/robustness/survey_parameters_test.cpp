@@ -2,6 +2,7 @@
 // file, and every keyword set to garbage. Nothing is reconstructed, the exit code is 1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,41 +17,42 @@ namespace fs = std::filesystem;
 
 class ParameterSurvey : public rav_survey::Survey {};
 
-// The file cannot be used; nothing was reconstructed and no output was written.
-void expect_not_found(const test_support::RunResult& r) {
+// The file cannot be used: ERROR (the lines that start so), nothing was reconstructed and no
+// output was written.
+void expect_not_read(const test_support::RunResult& r, const std::vector<std::string>& errors) {
   expect_clean_end(r);
-  EXPECT_EQ(lines_starting(r.out, "ERROR: "), std::vector<std::string>{"ERROR: Parameter file not found"})
-      << r.out;
+  EXPECT_EQ(lines_starting(r.out, "ERROR: "), errors) << r.out;
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out.find("Entered RAV_RECONSTRUCTION"), std::string::npos);
 }
 
 TEST_F(ParameterSurvey, MissingUnreadableOrDirectory) {
-  expect_not_found(vuzav({"missing.par"}));
+  expect_not_read(vuzav({"missing.par"}), {"ERROR: Parameter file not found"});
 
+  // A file that is there but cannot be read says why, not "not found".
   make_scan();
   ::chmod(path("phantom.par").c_str(), 0);
-  expect_not_found(vuzav({"phantom.par"}, /*unprivileged=*/true));
+  const test_support::RunResult unreadable = vuzav({"phantom.par"}, /*unprivileged=*/true);
+  expect_not_read(unreadable, {"ERROR: Parameter file cannot be read: Permission denied"});
+  EXPECT_NE(unreadable.out.find("Permission denied\n       phantom.par\n"), std::string::npos);
 
   fs::create_directory(path("dir.par"));
-  expect_not_found(vuzav({"dir.par"}));
+  expect_not_read(vuzav({"dir.par"}), {"ERROR: Parameter file cannot be read: Is a directory"});
   EXPECT_FALSE(fs::exists(path("recon.raw")));
 }
 
 // An empty file, an image given by mistake and a header that does not start in column 1: no
-// header line, so the file is not read at all. This is passed over without a message
-// (rav_master always writes the header); the exit code still says that nothing was done.
+// header line, so the file is not read at all; the error names the file and the header.
 TEST_F(ParameterSurvey, NotAParameterFile) {
   make_scan();
   write("empty.par", "");
   write("indented.par", "  " + read("phantom.par"));
-  for (const char* name : {"empty.par", "proj_0001.zlf", "indented.par"}) {
+  for (const std::string name : {"empty.par", "proj_0001.zlf", "indented.par"}) {
     SCOPED_TRACE(name);
     const test_support::RunResult r = vuzav({name});
-    expect_clean_end(r);
-    EXPECT_EQ(r.exit_code, 1);
-    EXPECT_TRUE(lines_starting(r.out, "ERROR: ").empty()) << r.out;
-    EXPECT_EQ(r.out.find("Entered RAV_RECONSTRUCTION"), std::string::npos);
+    expect_not_read(r, {"ERROR: " + name + " is not a parameter file: its first line must be"});
+    EXPECT_NE(r.out.find("\n       \"! RAV_VUZAV PARAMETER FILE\", starting in column 1\n"),
+              std::string::npos);
   }
   EXPECT_FALSE(fs::exists(path("recon.raw")));
 }
@@ -63,6 +65,10 @@ const std::vector<std::string> kNumericKeywords = {
     "ANGLE_BETWEEN_PROJECTIONS", "ROTATION_AXIS_POSITION", "OVERSAMPLING_FACTOR",
     "CACHE_KILOBYTES", "SINOGRAM_MEGABYTES", "START_VOXEL_1", "START_VOXEL_2", "START_VOXEL_3",
     "END_VOXEL_1", "END_VOXEL_2", "END_VOXEL_3"};
+const std::vector<std::string> kLogicalKeywords = {
+    "NUMBER_LENGTH_VARIES", "SUBTRACT_BACKGROUND", "CORRECT_FLATFIELD", "FLATFIELD_CHANGING",
+    "FF_NUMBER_LENGTH_VARIES", "TAKE_LOGARITHM", "ROTATION_VERTICAL", "OUTPUT_SINOGRAMS",
+    "OUTPUT_RECONSTRUCTION", "DISPLAY_GRAPHICS", "RECONSTRUCT_FROM_SINOGRAMS"};
 const std::vector<std::string> kOtherKeywords = {
     "FILE_PREFIX", "SINOGRAM_PREFIX", "NUMBER_LENGTH_VARIES", "FILE_POSTFIX",
     "SINOGRAM_POSTFIX", "SUBTRACT_BACKGROUND", "BACKGROUND_FILE", "CORRECT_FLATFIELD",
@@ -70,12 +76,19 @@ const std::vector<std::string> kOtherKeywords = {
     "FF_POSTFIX", "TAKE_LOGARITHM", "ROTATION_VERTICAL", "OUTPUT_SINOGRAMS",
     "OUTPUT_RECONSTRUCTION", "OUTPUT_FILE", "DISPLAY_GRAPHICS", "RECONSTRUCT_FROM_SINOGRAMS"};
 
-// Every one of the 47 keywords set to values that are no numbers: each number is reported
-// with its keyword, nothing is reconstructed, no output file appears.
+// Every one of the 47 keywords set to values that are no numbers and no YES or NO: each number
+// and each YES/NO keyword is reported (a value too long for any field: every keyword), nothing is
+// reconstructed, no output file appears.
 TEST_F(ParameterSurvey, EveryKeywordGarbage) {
   const std::vector<std::string> garbage = {
       "#garbage!", "nan", "-inf", "1e39", "-3.5d99", "12.5.3", std::string(300, 'Z'),
       "\x01\x02\x7f\xff", "0x10", "--5"};
+  std::vector<std::string> reported = kNumericKeywords;
+  for (const std::string& k : kOtherKeywords) {
+    if (std::find(kLogicalKeywords.begin(), kLogicalKeywords.end(), k) != kLogicalKeywords.end()) {
+      reported.push_back(k);
+    }
+  }
   for (const std::string& value : garbage) {
     SCOPED_TRACE(value.substr(0, 20));
     std::string text = "! RAV_VUZAV PARAMETER FILE\n";
@@ -86,14 +99,17 @@ TEST_F(ParameterSurvey, EveryKeywordGarbage) {
     expect_clean_end(r);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out.find("Entered RAV_RECONSTRUCTION"), std::string::npos);
-    const std::vector<std::string> errors =
-        lines_starting(r.out, "ERROR: Problem interpreting value associated keyword: ");
-    ASSERT_EQ(errors.size(), kNumericKeywords.size()) << r.out;
-    for (std::size_t i = 0; i < errors.size(); ++i) {
-      EXPECT_EQ(errors[i],
-                "ERROR: Problem interpreting value associated keyword: " + kNumericKeywords[i]);
+    const bool too_long = value.size() > 132;
+    const std::string error = too_long ? "ERROR: Value too long for keyword "
+                                       : "ERROR: Problem interpreting value associated keyword: ";
+    const std::vector<std::string> errors = lines_starting(r.out, error);
+    const std::size_t count = too_long ? kNumericKeywords.size() + kOtherKeywords.size()
+                                       : reported.size();
+    ASSERT_EQ(errors.size(), count) << r.out;
+    for (std::size_t i = 0; !too_long && i < errors.size(); ++i) {
+      EXPECT_EQ(errors[i], error + reported[i]);
     }
-    EXPECT_EQ(lines_starting(r.out, "       Value = ").size(), kNumericKeywords.size());
+    EXPECT_EQ(lines_starting(r.out, "       Value = ").size(), count);
     // Only the parameter file is left in the directory.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
   }

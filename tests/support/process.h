@@ -55,6 +55,8 @@ struct RunOptions {
   // started (its process group) are killed, so that a hang fails the test instead of stopping
   // the suite.
   std::chrono::seconds time_limit{600};
+  // Start the program with its descriptors 0, 1 and 2 closed (nothing is then collected).
+  bool closed_standard_streams = false;
 };
 
 // Exit codes of the child when it could not be set up: the small file system (no privilege),
@@ -101,7 +103,13 @@ inline std::vector<char*> pointers(std::vector<std::string>& strings) {
                                      const RunOptions& options, const char* small_fs_size,
                                      int out_fd, int err_fd) {
   ::setpgid(0, 0);  // the run and its children can be killed at once
-  if (::dup2(out_fd, STDOUT_FILENO) < 0 || ::dup2(err_fd, STDERR_FILENO) < 0) ::_exit(kNoSetUp);
+  if (options.closed_standard_streams) {
+    ::close(STDIN_FILENO);
+    ::close(STDOUT_FILENO);
+    ::close(STDERR_FILENO);
+  } else if (::dup2(out_fd, STDOUT_FILENO) < 0 || ::dup2(err_fd, STDERR_FILENO) < 0) {
+    ::_exit(kNoSetUp);
+  }
   if (!options.small_fs.empty()) {
     if (::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
@@ -123,85 +131,141 @@ inline std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 }  // namespace detail
 
-// Runs PROGRAM (a path) with ARGS as OPTIONS say and waits for it.
-inline RunResult run(const std::string& program, const std::vector<std::string>& args,
-                     const RunOptions& options = {}) {
-  std::vector<std::string> arg_strings = {program};
-  arg_strings.insert(arg_strings.end(), args.begin(), args.end());
-  std::vector<std::string> env_strings = detail::environment_with(options.env);
-  const std::vector<char*> argv = detail::pointers(arg_strings);
-  const std::vector<char*> envp = detail::pointers(env_strings);
-  const std::string small_fs_size = "size=" + std::to_string(options.small_fs_bytes);
-
-  RunResult result;
-  int out_pipe[2], err_pipe[2];
-  if (::pipe2(out_pipe, O_CLOEXEC) != 0) return result;
-  if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
-    ::close(out_pipe[0]);
+// A program started and not yet waited for: its process id, and the ends of its pipes.
+class Started {
+ public:
+  Started(const std::string& program, const std::vector<std::string>& args,
+          const RunOptions& options)
+      : deadline_(std::chrono::steady_clock::now() + options.time_limit) {
+    std::vector<std::string> arg_strings = {program};
+    arg_strings.insert(arg_strings.end(), args.begin(), args.end());
+    std::vector<std::string> env_strings = detail::environment_with(options.env);
+    const std::vector<char*> argv = detail::pointers(arg_strings);
+    const std::vector<char*> envp = detail::pointers(env_strings);
+    const std::string small_fs_size = "size=" + std::to_string(options.small_fs_bytes);
+    int out_pipe[2], err_pipe[2];
+    if (::pipe2(out_pipe, O_CLOEXEC) != 0) return;
+    if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
+      ::close(out_pipe[0]);
+      ::close(out_pipe[1]);
+      return;
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      detail::start_child(program.c_str(), argv.data(), envp.data(), options,
+                          small_fs_size.c_str(), out_pipe[1], err_pipe[1]);
+    }
     ::close(out_pipe[1]);
-    return result;
+    ::close(err_pipe[1]);
+    if (pid_ < 0) {
+      ::close(out_pipe[0]);
+      ::close(err_pipe[0]);
+      return;
+    }
+    ::setpgid(pid_, pid_);  // also here, so that a kill cannot come before the child's own call
+    open_ = {{out_pipe[0], &result_.out}, {err_pipe[0], &result_.err}};
   }
-  const auto deadline = std::chrono::steady_clock::now() + options.time_limit;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    detail::start_child(program.c_str(), argv.data(), envp.data(), options,
-                        small_fs_size.c_str(), out_pipe[1], err_pipe[1]);
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+  // A program not waited for (a test that stopped early) is killed, not left running.
+  ~Started() {
+    if (pid_ <= 0 || waited_) return;
+    ::kill(-pid_, SIGKILL);
+    wait();
   }
-  ::close(out_pipe[1]);
-  ::close(err_pipe[1]);
-  if (pid < 0) {
-    ::close(out_pipe[0]);
-    ::close(err_pipe[0]);
-    return result;
-  }
-  ::setpgid(pid, pid);  // also here, so that a kill cannot come before the child's own call
 
-  // Both streams are read as they come (a full pipe would stop the program) until both are
-  // closed and the program has ended, or the time limit is reached.
+  pid_t pid() const { return pid_; }
+  // The output collected so far (complete after wait()).
+  const std::string& out() const { return result_.out; }
+
+  // Collects output until TEXT has appeared on standard output or the program has closed it;
+  // true when TEXT appeared.
+  bool wait_for_output(const std::string& text) {
+    while (result_.out.find(text) == std::string::npos) {
+      if (!read_some()) return result_.out.find(text) != std::string::npos;
+    }
+    return true;
+  }
+
+  // Reads both streams (a full pipe would stop the program) until both are closed and the
+  // program has ended, or the time limit is reached.
+  RunResult wait() {
+    if (pid_ < 0 || waited_) return result_;
+    while (read_some()) {
+    }
+    int wait_status = 0;
+    bool ended = false;
+    while (!ended && !result_.hung) {
+      if (::waitpid(pid_, &wait_status, WNOHANG) == pid_) {
+        ended = true;
+      } else if (left() <= 0) {
+        kill_hung();
+      } else {
+        ::poll(nullptr, 0, static_cast<int>(std::min<std::int64_t>(left(), 10)));
+      }
+    }
+    for (const Stream& s : open_) ::close(s.fd);
+    open_.clear();
+    if (!ended) ::waitpid(pid_, &wait_status, 0);
+    waited_ = true;
+    result_.exit_code =
+        WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    return result_;
+  }
+
+ private:
   struct Stream {
     int fd;
     std::string* text;
   };
-  std::vector<Stream> open = {{out_pipe[0], &result.out}, {err_pipe[0], &result.err}};
-  int wait_status = 0;
-  bool ended = false;
-  while (!ended) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.hung = true;
-      ::kill(-pid, SIGKILL);
-      break;
-    }
-    if (open.empty()) {
-      // Output closed: wait for the end of the program, looking again every 10 ms.
-      if (::waitpid(pid, &wait_status, WNOHANG) == pid) {
-        ended = true;
-      } else {
-        ::poll(nullptr, 0, static_cast<int>(std::min<std::int64_t>(left.count(), 10)));
-      }
-      continue;
+
+  std::int64_t left() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ -
+                                                                 std::chrono::steady_clock::now())
+        .count();
+  }
+  void kill_hung() {
+    result_.hung = true;
+    ::kill(-pid_, SIGKILL);
+  }
+
+  // Waits for output and takes what came; false when both streams are closed or the time
+  // limit is reached.
+  bool read_some() {
+    if (open_.empty() || result_.hung) return false;
+    if (left() <= 0) {
+      kill_hung();
+      return false;
     }
     std::vector<pollfd> polled;
-    for (const Stream& s : open) polled.push_back({s.fd, POLLIN, 0});
-    if (::poll(polled.data(), polled.size(), static_cast<int>(left.count())) <= 0) continue;
+    for (const Stream& s : open_) polled.push_back({s.fd, POLLIN, 0});
+    if (::poll(polled.data(), polled.size(), static_cast<int>(left())) <= 0) return true;
     for (std::size_t k = polled.size(); k-- > 0;) {
       if (polled[k].revents == 0) continue;
       char buffer[4096];
       const ssize_t n = ::read(polled[k].fd, buffer, sizeof buffer);
       if (n > 0) {
-        open[k].text->append(buffer, static_cast<std::size_t>(n));
+        open_[k].text->append(buffer, static_cast<std::size_t>(n));
       } else if (n == 0 || errno != EINTR) {
-        ::close(open[k].fd);
-        open.erase(open.begin() + static_cast<std::ptrdiff_t>(k));
+        ::close(open_[k].fd);
+        open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(k));
       }
     }
+    return true;
   }
-  for (const Stream& s : open) ::close(s.fd);
-  if (!ended) ::waitpid(pid, &wait_status, 0);
-  result.exit_code =
-      WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  return result;
+
+  std::chrono::steady_clock::time_point deadline_;
+  pid_t pid_ = -1;
+  bool waited_ = false;
+  std::vector<Stream> open_;
+  RunResult result_;
+};
+
+// Runs PROGRAM (a path) with ARGS as OPTIONS say and waits for it.
+inline RunResult run(const std::string& program, const std::vector<std::string>& args,
+                     const RunOptions& options = {}) {
+  Started started(program, args, options);
+  return started.wait();
 }
 
 }  // namespace test_support
