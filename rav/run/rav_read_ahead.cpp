@@ -57,12 +57,17 @@ void ask_for(const std::vector<std::string>& files, double first, double last) {
 void RavReadAhead::start(const ParameterSet& p, std::int32_t FIRST_SLICE,
                          std::int32_t LAST_SLICE, std::int32_t& status) {
   finish();
+  if (status != ST_OK) return;
   if (files_.empty()) {
+    // The names have their own status: reading ahead only helps, and a name that cannot be
+    // formed is the pass's to report.
+    std::int32_t names = ST_OK;
     const std::int32_t count =
         (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);
-    for (std::int32_t j = 1; j <= count && status == ST_OK; ++j) {
-      files_.push_back(rav_projection_file(p, j, status));
+    for (std::int32_t j = 1; j <= count && names == ST_OK; ++j) {
+      files_.push_back(rav_projection_file(p, j, names));
     }
+    if (names != ST_OK) files_.clear();
   }
   double first = 0.0, last = 1.0;
   if (p.ROTATION_VERTICAL && p.NUM_IMAGE_2 > 0) {
