@@ -83,7 +83,8 @@ for kind, name in kinds[:4]:
         print(f"AVX2 against AVX-512, {name}: {avx2 / avx512:.2f} (asked: at least 0.60)")
     if avx2 and ref:
         print(f"AVX2 against the reference loops, {name}: {avx2 / ref:.1f}x (asked: at least 3x)")
-one = {k.split("threads:")[1]: v for k, v in other.items() if "ReconstructSlice" in k}
+one = {re.search(r"threads:(\d+)", k).group(1): v
+       for k, v in other.items() if "ReconstructSlice" in k}
 if "1" in one and "2" in one:
     print(f"One slice reconstructed (filter and back-projection, linear, elapsed time): "
           f"{one['2'] / one['1']:.2f}x faster on 2 threads than on 1 (asked: at least 1.8x)")
