@@ -159,6 +159,14 @@ class RavFilterPlan {
   // first NUM_BINS values.
   void filter(std::span<const float> projection, std::span<float> work) const;
 
+  // Filters up to kBatch PROJECTIONS at once into OUT (OUT[l] may be PROJECTIONS[l]) through
+  // WORK (batch_work_values() values), each exactly as filter() does: the vector units take
+  // one projection per lane.
+  static constexpr int kBatch = 16;
+  std::int64_t batch_work_values() const;
+  void filter_batch(std::span<const float* const> projections, std::span<float* const> out,
+                    std::span<float> work) const;
+
  private:
   RavFilterOptions options_;
   std::int32_t num_bins_ = 0;
@@ -167,7 +175,8 @@ class RavFilterPlan {
   std::vector<float> twiddle_;
 };
 
-// Filters every projection of SINOGRAM (NUM_BINS x NUM_PROJECTIONS) in place through WORK.
+// Filters every projection of SINOGRAM (NUM_BINS x NUM_PROJECTIONS) in place through WORK
+// (kBatch projections at a time when WORK holds batch_work_values() values).
 void rav_filter_sinogram(const RavFilterPlan& plan, std::int32_t NUM_PROJECTIONS,
                          std::span<float> sinogram, std::span<float> work);
 
@@ -205,12 +214,14 @@ void rav_reconstruct_slices(const RavGeometry& geometry, RavMethod method,
                             std::span<float* const> slices, std::span<const RavWork> work);
 
 // Reconstructs slices from sinograms on the threads of the process, as rav_reconstruct_slices
-// does for each. Every slice is bitwise the same whatever the number of threads, the pairing or
-// the kernel target.
+// does for each. With at least as many slices (or pairs) as threads, each thread takes its own;
+// with fewer, they are taken one (pair) at a time, every thread filtering some of the projections
+// and then adding all of them to some of the rows. Every slice is bitwise the same whatever the
+// number of threads, the pairing or the kernel target.
 class RavReconstructor {
  public:
-  // PAIRS: reconstruct two slices at a time where there are two (faster when two slices fit into
-  // the processor's cache). THREADS: 0 for the OpenMP runtime's count.
+  // PAIRS: reconstruct two slices at a time where there are two (they share the geometric work
+  // of the back-projection). THREADS: 0 for the OpenMP runtime's count.
   RavReconstructor(RavGeometry geometry, RavMethod method, const RavFilterOptions& options = {},
                    bool pairs = false, int threads = 0);
 
@@ -230,6 +241,11 @@ class RavReconstructor {
   int threads_ = 1;
   std::vector<RavWorkArrays> arrays_;  // one (or a pair) per thread
   std::vector<RavWork> work_;
+  std::vector<RavGeometry> parts_;     // the geometry of each thread's rows, for a shared group
+  std::vector<float> filtered_;        // the filtered sinograms of a shared group (oversampled)
+
+  // One group (a slice or a pair) on every thread.
+  void reconstruct_shared(std::span<float* const> sinograms, std::span<float* const> slices);
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <iterator>
 
+#include <hwy/highway.h>
+
 #include "rav_allocate.h"
+#include "rav_fourier-inl.h"
 #include "rav_numerics.h"
 #include "ut.h"
 
@@ -60,20 +63,25 @@ void RavFilterPlan::filter(std::span<const float> projection, std::span<float> w
   }
 
   rav_fft_analyse(NFFT, twiddle_.data(), true, W);
-  // DC and Nyquist, then both slots of each frequency with the weight of its real slot.
-  const float* F = filter_.data();
-  W[0] *= F[0];
-  W[1] *= F[1];
-  for (std::int64_t k = 1; k <= (NFFT - 1) / 2; ++k) {
-    W[2 * k] *= F[2 * k];
-    W[2 * k + 1] *= F[2 * k];
-  }
+  rav_fft::HWY_NAMESPACE::weigh(NFFT, filter_.data(), W);
   rav_fft_synthesise(NFFT, twiddle_.data(), true, W);
 }
 
 void rav_filter_sinogram(const RavFilterPlan& plan, std::int32_t NUM_PROJECTIONS,
                          std::span<float> sinogram, std::span<float> work) {
   const std::int64_t bins = plan.num_bins();
+  if (std::ssize(work) >= plan.batch_work_values()) {
+    // Sixteen projections at a time, in place.
+    for (std::int64_t first = 0; first < NUM_PROJECTIONS; first += RavFilterPlan::kBatch) {
+      float* batch[RavFilterPlan::kBatch];
+      const auto count = static_cast<std::size_t>(
+          std::min<std::int64_t>(RavFilterPlan::kBatch, NUM_PROJECTIONS - first));
+      for (std::size_t l = 0; l < count; ++l) batch[l] = sinogram.data() + (first + l) * bins;
+      plan.filter_batch(std::span<const float* const>(batch, count),
+                        std::span<float* const>(batch, count), work);
+    }
+    return;
+  }
   for (std::int64_t j = 0; j < NUM_PROJECTIONS; ++j) {
     const auto projection = sinogram.subspan(static_cast<std::size_t>(j * bins),
                                              static_cast<std::size_t>(bins));

@@ -3,25 +3,48 @@
 
 #include <atomic>
 
+#include <hwy/targets.h>
+
 namespace {
 
-bool cpu_has_avx512() {
-#if defined(__x86_64__) && !defined(RAV_REFERENCE)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") != 0;
+// Whether the reference loop is in use instead of the vector kernels.
+std::atomic<bool>& reference_in_use() {
+#ifdef RAV_REFERENCE
+  static std::atomic<bool> in_use{true};
 #else
-  return false;
+  static std::atomic<bool> in_use{false};
+#endif
+  return in_use;
+}
+
+// The vector targets from the best, and their names.
+struct TargetName {
+  RavKernelTarget target;
+  const char* name;
+};
+constexpr TargetName kTargets[] = {
+    {RavKernelTarget::AVX512, "avx512"}, {RavKernelTarget::AVX2, "avx2"},
+    {RavKernelTarget::SSE4, "sse4"},     {RavKernelTarget::SVE2, "sve2"},
+    {RavKernelTarget::SVE, "sve"},       {RavKernelTarget::NEON, "neon"},
+    {RavKernelTarget::EMU128, "emu128"}, {RavKernelTarget::SCALAR, "scalar"},
+};
+
+// The vector targets this build compiled (every file built with Highway shares the set) that the
+// processor supports, before any test restricted them.
+std::int64_t runnable_targets() {
+#ifdef RAV_REFERENCE
+  return 0;
+#else
+  static const std::int64_t runnable = hwy::SupportedTargets() & HWY_TARGETS;
+  return runnable;
 #endif
 }
 
-RavKernelTarget best_target() {
-  if (rav_kernel_target_available(RavKernelTarget::AVX512)) return RavKernelTarget::AVX512;
+RavKernelTarget best_of(std::int64_t targets) {
+  for (const TargetName& t : kTargets) {
+    if ((targets & static_cast<std::int64_t>(t.target)) != 0) return t.target;
+  }
   return RavKernelTarget::REFERENCE;
-}
-
-std::atomic<RavKernelTarget>& current_target() {
-  static std::atomic<RavKernelTarget> target{best_target()};
-  return target;
 }
 
 template <RavKernelMethod METHOD>
@@ -55,36 +78,53 @@ bool rav_projection_trig(const RavAngles& angles, RavKernelMethod method, std::i
   return std::isfinite(c) && std::isfinite(s);
 }
 
+bool rav_reference_loops() { return reference_in_use().load(std::memory_order_relaxed); }
+
 bool rav_kernel_target_available(RavKernelTarget target) {
-  switch (target) {
-    case RavKernelTarget::REFERENCE:
-      return true;
-    case RavKernelTarget::AVX512: {
-      static const bool available = cpu_has_avx512();
-      return available;
-    }
-  }
-  return false;
+  return target == RavKernelTarget::REFERENCE ||
+         (runnable_targets() & static_cast<std::int64_t>(target)) != 0;
 }
 
-RavKernelTarget rav_kernel_target() { return current_target().load(std::memory_order_relaxed); }
+std::vector<RavKernelTarget> rav_kernel_targets() {
+  std::vector<RavKernelTarget> targets{RavKernelTarget::REFERENCE};
+  for (const TargetName& t : kTargets) {
+    if (rav_kernel_target_available(t.target)) targets.push_back(t.target);
+  }
+  return targets;
+}
+
+RavKernelTarget rav_kernel_target() {
+  if (rav_reference_loops()) return RavKernelTarget::REFERENCE;
+  return best_of(hwy::SupportedTargets() & runnable_targets());
+}
 
 bool rav_set_kernel_target(RavKernelTarget target) {
   if (!rav_kernel_target_available(target)) return false;
-  current_target().store(target, std::memory_order_relaxed);
+  const bool reference = target == RavKernelTarget::REFERENCE;
+#ifndef RAV_REFERENCE
+  // Highway's dispatch picks the best target it is told the processor supports: the chosen one
+  // alone, or (0) all of them again.
+  const bool best = reference || target == best_of(runnable_targets());
+  hwy::SetSupportedTargetsForTest(best ? 0 : static_cast<std::int64_t>(target));
+  hwy::GetChosenTarget().Update(hwy::SupportedTargets());
+#endif
+  reference_in_use().store(reference, std::memory_order_relaxed);
   return true;
 }
 
 const char* rav_kernel_target_name(RavKernelTarget target) {
-  return target == RavKernelTarget::AVX512 ? "avx512" : "reference";
+  for (const TargetName& t : kTargets) {
+    if (t.target == target) return t.name;
+  }
+  return "reference";
 }
 
 void rav_kernel_backproject(RavKernelMethod method, const RavGeometry& geometry, std::int32_t OV,
                             std::span<const RavKernelProjection> projections, int NS,
                             float* const slices[2]) {
   if (projections.empty() || geometry.LAST_ROW < geometry.FIRST_ROW) return;
-  if (rav_kernel_target() == RavKernelTarget::AVX512) {
-    rav_kernel_backproject_avx512(method, geometry, OV, projections, NS, slices);
+  if (!rav_reference_loops()) {
+    rav_kernel_backproject_hwy(method, geometry, OV, projections, NS, slices);
     return;
   }
   switch (method) {

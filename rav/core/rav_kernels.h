@@ -10,13 +10,17 @@
 // recomputed as start + x·cos θ).
 //
 // Every file that computes something these kernels must match is built with
-// -ffp-contract=off: a multiply and add fused into one rounding would change the results.
+// -ffp-contract=off: a multiply and add fused into one rounding would change the results (and
+// the vector kernels never use Highway's MulAdd, which fuses).
 #pragma once
 
 #include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <span>
+#include <vector>
+
+#include <hwy/detect_targets.h>
 
 #include "rav_core.h"
 
@@ -91,10 +95,18 @@ void rav_backproject_reference(const RavGeometry& g, std::int32_t OV,
   }
 }
 
-// Which code adds the projections to the slices.
-enum class RavKernelTarget {
-  REFERENCE,  // the plain loop, one pixel at a time
-  AVX512,     // sixteen rows at a time with AVX-512 (when the processor has it)
+// Which code adds the projections to the slices: the plain loop, or the vector kernels compiled
+// for one of Highway's targets (the values are Highway's target bits).
+enum class RavKernelTarget : std::int64_t {
+  REFERENCE = 0,         // the plain loop, one pixel at a time
+  AVX512 = HWY_AVX3,     // x86 with AVX-512 (F, VL, DQ, BW): sixteen rows at a time
+  AVX2 = HWY_AVX2,       // x86 with AVX2, FMA, BMI2, F16C: eight rows
+  SSE4 = HWY_SSE4,       // x86 with SSE4.2, CLMUL, AES: four rows
+  NEON = HWY_NEON,       // Arm Advanced SIMD (AArch64): four rows
+  SVE = HWY_SVE,         // Arm SVE, any vector length
+  SVE2 = HWY_SVE2,       // Arm SVE2, any vector length
+  SCALAR = HWY_SCALAR,   // Highway's one-lane target, on any processor
+  EMU128 = HWY_EMU128,   // Highway's portable four-lane target (compilers that build it)
 };
 
 // The one dispatch point: adds PROJECTIONS to the NS (1 or 2) slices with the target in use.
@@ -103,20 +115,30 @@ void rav_kernel_backproject(RavKernelMethod method, const RavGeometry& geometry,
                             std::span<const RavKernelProjection> projections, int NS,
                             float* const slices[2]);
 
-// The target in use: the fastest the processor supports, or REFERENCE in a build with
-// -DRAV_REFERENCE=ON.
+// The target in use: the best this processor supports among those compiled, or REFERENCE in a
+// build with -DRAV_REFERENCE=ON.
 RavKernelTarget rav_kernel_target();
+// Every target this processor (and this build) can run, the reference first, then the vector
+// targets from the best.
+std::vector<RavKernelTarget> rav_kernel_targets();
 // Whether this processor (and this build) can run TARGET.
 bool rav_kernel_target_available(RavKernelTarget target);
-// Selects TARGET for every later back-projection (tests and benchmarks compare the targets with
-// this; the program never calls it). A target that is not available is ignored and false
-// returned. Not to be called while back-projections run on other threads.
+// Selects TARGET for every later back-projection, sinogram correction and batch of filtered
+// projections (tests and benchmarks compare the targets with this; the program never calls it).
+// A vector target is chosen by restricting the targets Highway's dispatch may pick to it;
+// REFERENCE makes all three use their plain loops. A target that is not available is
+// ignored and false returned. Not to be called while kernels run on other threads.
 bool rav_set_kernel_target(RavKernelTarget target);
-// "reference" or "avx512".
+// "reference", "avx512", "avx2", "sse4", "neon", "sve", "sve2", "scalar" or "emu128".
 const char* rav_kernel_target_name(RavKernelTarget target);
 
-// The AVX-512 kernels (rav_kernels_avx512.cpp), reached only through the dispatch point.
-void rav_kernel_backproject_avx512(RavKernelMethod method, const RavGeometry& geometry,
-                                   std::int32_t OV,
-                                   std::span<const RavKernelProjection> projections, int NS,
-                                   float* const slices[2]);
+// Whether the plain loops are in use (REFERENCE): the correction and the filter ask, to follow
+// the choice.
+bool rav_reference_loops();
+
+// The vector kernels (rav_kernels_hwy.cpp) through Highway's dispatch table, reached only
+// through the dispatch point.
+void rav_kernel_backproject_hwy(RavKernelMethod method, const RavGeometry& geometry,
+                                std::int32_t OV,
+                                std::span<const RavKernelProjection> projections, int NS,
+                                float* const slices[2]);

@@ -86,12 +86,42 @@ std::array<float*, 2> two(std::span<float* const> slices) {
   return {slices[0], slices.size() > 1 ? slices[1] : nullptr};
 }
 
+// GEOMETRY's rows inside the limits cut into PARTS consecutive ranges of about as many pixels
+// each, the cuts at multiples of 16 rows (whole vector blocks): one geometry per range (a range
+// may be empty).
+std::vector<RavGeometry> row_parts(const RavGeometry& g, int parts) {
+  std::int64_t total = 0;
+  for (std::int32_t y = g.FIRST_ROW; y <= g.LAST_ROW; ++y) {
+    total += std::max(0, g.X_ENDS[static_cast<std::size_t>(y - 1)] -
+                             g.X_STARTS[static_cast<std::size_t>(y - 1)] + 1);
+  }
+  std::vector<RavGeometry> result;
+  std::int32_t first = g.FIRST_ROW;
+  std::int64_t done = 0;
+  for (int part = 1; part <= parts; ++part) {
+    const std::int64_t goal = total * part / parts;
+    std::int32_t last = first - 1;
+    while (last < g.LAST_ROW && (done < goal || (last + 1 - g.FIRST_ROW) % 16 != 0)) {
+      ++last;
+      done += std::max(0, g.X_ENDS[static_cast<std::size_t>(last - 1)] -
+                              g.X_STARTS[static_cast<std::size_t>(last - 1)] + 1);
+    }
+    if (part == parts) last = g.LAST_ROW;
+    RavGeometry piece = g;
+    piece.FIRST_ROW = first;
+    piece.LAST_ROW = last;
+    result.push_back(std::move(piece));
+    first = last + 1;
+  }
+  return result;
+}
+
 }  // namespace
 
 RavWorkArrays rav_work_arrays(const RavGeometry& geometry, RavMethod method,
                               const RavFilterPlan& plan, bool second) {
   RavWorkArrays work;
-  rav_allocate(work.filtered, plan.work_values(),
+  rav_allocate(work.filtered, std::max(plan.work_values(), plan.batch_work_values()),
                second ? "ERROR: Failed to allocated arrays for work space 2 for filtering"
                       : "ERROR: Failed to allocated arrays for work space for filtering");
   if (method.kind == RavMethod::OVERSAMPLED) {
@@ -177,6 +207,7 @@ RavReconstructor::RavReconstructor(RavGeometry geometry, RavMethod method,
     if (pairs_) arrays_.push_back(rav_work_arrays(geometry_, method_, plan_, true));
   }
   for (RavWorkArrays& arrays : arrays_) work_.push_back(arrays.view());
+  if (threads_ > 1) parts_ = row_parts(geometry_, threads_);
 }
 
 void RavReconstructor::reconstruct(std::span<float* const> sinograms,
@@ -185,6 +216,14 @@ void RavReconstructor::reconstruct(std::span<float* const> sinograms,
   const std::int64_t step = pairs_ ? 2 : 1;
   const std::int64_t count = std::ssize(slices);
   const std::int64_t groups = (count + step - 1) / step;
+  if (groups < threads_) {
+    for (std::int64_t first = 0; first < count; first += step) {
+      const auto n = static_cast<std::size_t>(std::min(step, count - first));
+      reconstruct_shared(sinograms.subspan(static_cast<std::size_t>(first), n),
+                         slices.subspan(static_cast<std::size_t>(first), n));
+    }
+    return;
+  }
   const int threads = static_cast<int>(std::clamp<std::int64_t>(groups, 1, threads_));
   const std::span<const RavWork> work(work_);
 #pragma omp parallel for schedule(static, 1) num_threads(threads)
@@ -196,5 +235,64 @@ void RavReconstructor::reconstruct(std::span<float* const> sinograms,
                            sinograms.subspan(static_cast<std::size_t>(first), n),
                            slices.subspan(static_cast<std::size_t>(first), n),
                            work.subspan(t * static_cast<std::size_t>(step), n));
+  }
+}
+
+void RavReconstructor::reconstruct_shared(std::span<float* const> sinograms,
+                                          std::span<float* const> slices) {
+  const RavGeometry& g = geometry_;
+  const std::size_t NS = slices.size();
+  const std::int64_t bins = g.NUM_BINS;
+  const bool over = method_.kind == RavMethod::OVERSAMPLED;
+  // The oversampled method leaves the sinograms as they are: its filtered projections go aside.
+  if (over && std::ssize(filtered_) < static_cast<std::int64_t>(NS) * g.sinogram_values()) {
+    rav_allocate(filtered_, static_cast<std::int64_t>(NS) * g.sinogram_values(),
+                 "ERROR: Failed to allocated arrays for work space for filtering");
+  }
+  const auto projection = [&](std::size_t n, std::int64_t j) {
+    float* sinogram = over ? filtered_.data() + static_cast<std::int64_t>(n) * g.sinogram_values()
+                           : sinograms[n];
+    return std::span<float>(sinogram + j * bins, static_cast<std::size_t>(bins));
+  };
+  zero_slices(g, slices);
+  const std::int64_t step = pairs_ ? 2 : 1;
+  const std::int64_t filters = static_cast<std::int64_t>(NS) * g.NUM_PROJECTIONS;
+#pragma omp parallel num_threads(threads_)
+  {
+    const auto t = static_cast<std::size_t>(omp_get_thread_num());
+    const std::span<const RavWork> work =
+        std::span<const RavWork>(work_).subspan(t * static_cast<std::size_t>(step), NS);
+#pragma omp for schedule(static)
+    for (std::int64_t first = 0; first < filters; first += RavFilterPlan::kBatch) {
+      const float* in[RavFilterPlan::kBatch];
+      float* out[RavFilterPlan::kBatch];
+      const auto count = static_cast<std::size_t>(
+          std::min<std::int64_t>(RavFilterPlan::kBatch, filters - first));
+      for (std::size_t l = 0; l < count; ++l) {
+        const auto n = static_cast<std::size_t>((first + l) / g.NUM_PROJECTIONS);
+        const std::int64_t j = (first + l) % g.NUM_PROJECTIONS;
+        in[l] = sinograms[n] + j * bins;
+        out[l] = projection(n, j).data();
+      }
+      plan_.filter_batch(std::span<const float* const>(in, count),
+                         std::span<float* const>(out, count), work[0].filtered);
+    }
+    // The rows of the parts that fall to this thread (all of them, when the runtime gave fewer
+    // threads than asked for).
+    const std::array<const float*, 2> input{projection(0, 0).data(),
+                                            NS > 1 ? projection(1, 0).data() : nullptr};
+    for (std::size_t part = t; part < parts_.size();
+         part += static_cast<std::size_t>(omp_get_num_threads())) {
+      if (!over) {
+        add_projections(parts_[part], kernel_method(method_), std::span(input).first(NS),
+                        two(slices).data());
+      } else {
+        add_oversampled(parts_[part], method_.OV,
+                        [&](std::size_t n, std::int64_t j) {
+                          return std::span<const float>(projection(n, j));
+                        },
+                        work, two(slices).data());
+      }
+    }
   }
 }

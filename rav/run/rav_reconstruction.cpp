@@ -11,6 +11,7 @@
 #include "rav_drivers.h"
 #include "rav_input_output.h"
 #include "rav_progress.h"
+#include "rav_read_ahead.h"
 #include "ut.h"
 
 namespace {
@@ -188,6 +189,7 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
   report.header = header;
   std::int64_t records = r.slab.count;  // written by this rank
   const RavProgress progress(p.OUTPUT_RECONSTRUCTION ? r.slab.count : 0, r.NUM_PASSES);
+  RavReadAhead ahead;
   for (std::int32_t number = 1; go && number <= r.NUM_PASSES; ++number) {
     r.pass.FIRST_SLICE = p.START_VOXEL_3 + (number - 1) * r.pass.SLICES_PER_PASS;
     r.pass.LAST_SLICE = std::min(r.pass.FIRST_SLICE + r.pass.SLICES_PER_PASS - 1, p.END_VOXEL_3);
@@ -198,6 +200,10 @@ void RAV_RECONSTRUCTION(const ParameterSet& parameters, std::int32_t& status) {
     UT_WRITE("      Inputting data and creating sinograms", status);
     rav_progress_pass(number, r.pass.NUM_PROJECTIONS);
     RAV_CREATE_SINOGRAMS(p, r.pass, report.times, arrays.images, arrays.SINOGRAMS, status);
+    if (number < r.NUM_PASSES) {  // the next pass's files are read while this one is worked on
+      const std::int32_t next = r.pass.FIRST_SLICE + r.pass.SLICES_PER_PASS;
+      ahead.start(p, next, std::min(next + r.pass.SLICES_PER_PASS - 1, p.END_VOXEL_3), status);
+    }
     if (!p.OUTPUT_RECONSTRUCTION) continue;
     if (axis_pass(r, arrays, out.slices(), NEXT_RECORD, report.times, records, status)) continue;
     UT_WRITE("INFO: Filtering projections and backprojecting", status);

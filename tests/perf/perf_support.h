@@ -5,20 +5,20 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <vector>
 
 #include "rav_kernels.h"
 
+// Test parameters print as the target's name.
+inline void PrintTo(RavKernelTarget target, std::ostream* out) {
+  *out << rav_kernel_target_name(target);
+}
+
 namespace perf {
 
 // Every kernel target this processor and build can run (the reference always).
-inline std::vector<RavKernelTarget> available_targets() {
-  std::vector<RavKernelTarget> targets;
-  for (RavKernelTarget t : {RavKernelTarget::REFERENCE, RavKernelTarget::AVX512}) {
-    if (rav_kernel_target_available(t)) targets.push_back(t);
-  }
-  return targets;
-}
+inline std::vector<RavKernelTarget> available_targets() { return rav_kernel_targets(); }
 
 // Uses TARGET until the end of the scope, then the target that was in use before.
 class TargetScope {

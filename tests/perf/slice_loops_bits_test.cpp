@@ -149,4 +149,39 @@ TEST_F(LoopBits, OversampledByTwoAndFourInEveryGrouping) {
   }
 }
 
+// A single slice (or pair) is shared by all threads: each filters some projections and adds all
+// of them to its rows. More threads than blocks of rows leave some with nothing to do.
+TEST(SharedSlice, EveryThreadCountGivesTheReferenceSlices) {
+  const RavGeometry g = rav_geometry(150, 60, 74.6f, {0.2f, std::numbers::pi_v<float> / 60, {}},
+                                     {3, 1, 145, 150});
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  std::vector<float> sinograms(2 * static_cast<std::size_t>(g.sinogram_values()));
+  for (float& v : sinograms) v = value(rng);
+  const auto slices_of = [&](RavMethod method, RavKernelTarget target, int threads, int count) {
+    perf::TargetScope scope(target);
+    std::vector<float> copy = sinograms, out(2 * static_cast<std::size_t>(g.pixels()), 9.0f);
+    std::vector<float*> in{copy.data(), copy.data() + g.sinogram_values()};
+    std::vector<float*> slices{out.data(), out.data() + g.pixels()};
+    RavReconstructor(g, method, {}, true, threads)
+        .reconstruct(std::span(in).first(count), std::span(slices).first(count));
+    return out;
+  };
+  const RavKernelTarget best = perf::available_targets().back() == RavKernelTarget::REFERENCE
+                                   ? RavKernelTarget::REFERENCE
+                                   : perf::available_targets()[1];
+  for (const RavMethod method : {RavMethod{RavMethod::LINEAR, 1}, RavMethod{RavMethod::NEAREST, 1},
+                                 RavMethod{RavMethod::OVERSAMPLED, 3}}) {
+    for (const int count : {1, 2}) {
+      const std::vector<float> expected =
+          slices_of(method, RavKernelTarget::REFERENCE, 1, count);
+      for (const int threads : {2, 3, 7}) {
+        SCOPED_TRACE(std::to_string(method.kind) + ", " + std::to_string(count) + " slices, " +
+                     std::to_string(threads) + " threads");
+        EXPECT_TRUE(perf::bits_equal(expected, slices_of(method, best, threads, count)));
+      }
+    }
+  }
+}
+
 }  // namespace
