@@ -200,6 +200,10 @@ bool find_projections(const MasterOptions& o, const std::vector<std::string>& ca
   if (!prefix.empty() && prefix.find('/') == std::string::npos) prefix = folder + "/" + prefix;
   const Groups groups = group_files(candidates, Kind::PROJECTION, !o.prefix.empty(), nullptr);
   const std::vector<Numbered>* files = largest(groups, 2, prefix);
+  if (candidates.empty()) {
+    error("No file in " + o.source);
+    return false;
+  }
   if (files == nullptr) {
     error(o.prefix.empty() ? "No numbered series of projection images in " + o.source
                            : "No numbered series " + prefix + "NNNN... in " + folder);
@@ -287,17 +291,8 @@ bool check_images(MasterScan& scan) {
 }  // namespace
 
 bool master_find_scan(const MasterOptions& o, MasterScan& scan) {
-  std::error_code ignored;
   std::vector<std::string> candidates, folder_files;
   std::string folder;
-  if (!fs::exists(o.source, ignored) && o.source.find_first_of("*?[") == std::string::npos &&
-      !fs::is_directory(fs::path(o.source).parent_path().empty()
-                            ? fs::path(".")
-                            : fs::path(o.source).parent_path(),
-                        ignored)) {
-    error("No folder " + o.source);
-    return false;
-  }
   list_files(o.source, candidates, folder_files, folder);
   if (!find_projections(o, candidates, folder, scan.projections)) return false;
   if (!find_corrections(o, folder_files, scan)) return false;
