@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "../e2e/e2e_support.h"
+#include "dax.h"
+#include "rav_in_zelfa.h"
+#include "ut.h"
 
 namespace master_test {
 
@@ -40,6 +43,36 @@ inline double rms_error(const fs::path& volume, const fs::path& truth) {
   const RunResult r = test_support::run(kCompare, {volume.string(), truth.string()});
   const std::size_t at = r.out.find("voxels: ");
   return r.exit_code == 0 && at != std::string::npos ? std::stod(r.out.substr(at + 8)) : -1.0;
+}
+
+// The image NAME (W x H pixels) as floats.
+inline std::vector<float> read_image(const fs::path& name, int w, int h) {
+  std::vector<float> data(static_cast<std::size_t>(w) * h);
+  std::int32_t retstat = 0, nx = 0, ny = 0, status = ST_OK;
+  RAV_IN_ZELFA(w, h, 1, 1, w, h, name.string(), retstat, nx, ny, data, status);
+  EXPECT_EQ(status, ST_OK);
+  return data;
+}
+
+// Projections 1 .. COUNT (W x H) of the scan in DIR replaced by float images of their corrected
+// intensity, (image - background) / (flat - background), so that they need no correction; the
+// background and flat-field images are removed.
+inline void correct_projections(const fs::path& dir, int count, int w, int h) {
+  const std::vector<float> dark = read_image(dir / "background.zlf", w, h);
+  const std::vector<float> flat = read_image(dir / "flat.zlf", w, h);
+  for (int n = 1; n <= count; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "proj_%04d.zlf", n);
+    std::vector<float> image = read_image(dir / name, w, h);
+    for (std::size_t i = 0; i < image.size(); ++i) {
+      image[i] = (image[i] - dark[i]) / (flat[i] - dark[i]);
+    }
+    std::int32_t retstat = 0, status = ST_OK;
+    DAX_OUT_ZELFA((dir / name).string(), w, h, 1, 1, w, h, image, retstat, status);
+    ASSERT_EQ(status, ST_OK);
+  }
+  fs::remove(dir / "background.zlf");
+  fs::remove(dir / "flat.zlf");
 }
 
 // rav_master run on a pseudo-terminal: what it prints is read as it comes, answers are typed.
