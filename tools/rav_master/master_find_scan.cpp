@@ -53,8 +53,11 @@ Kind kind_of(const std::string& base) {
   for (const char* e : kNotImages) {
     if (ext == e) return Kind::OTHER;
   }
+  // Hidden files, backups, the worker's sinograms, pictures, temporary files, volumes and parts.
   if (base.empty() || base[0] == '.' || base.back() == '~' || base.rfind("sino_", 0) == 0 ||
-      base.rfind("rav_plot_", 0) == 0 || base.find(".tmp-") != std::string::npos) {
+      base.rfind("rav_plot_", 0) == 0 || base.find(".tmp-") != std::string::npos ||
+      base.find(".raw.") != std::string::npos) {
+
     return Kind::OTHER;
   }
   for (const std::string& w : words(base)) {
