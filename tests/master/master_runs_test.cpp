@@ -11,12 +11,7 @@ namespace {
 
 using namespace master_test;
 
-class MasterRuns : public testing::Test {
- protected:
-  void SetUp() override { root_ = test_support::test_directory("rav_master_runs"); }
-  void TearDown() override { fs::remove_all(root_); }
-  fs::path root_;
-};
+using MasterRuns = ScratchTest;
 
 TEST_F(MasterRuns, SplitIntoThreeAndJoinedGivesTheVolumeOfOneRun) {
   const fs::path dir = root_ / "scan";

@@ -38,6 +38,14 @@ inline void phantom(const fs::path& dir, std::vector<std::string> options) {
   ASSERT_EQ(r.exit_code, 0) << r.out;
 }
 
+// A scratch directory for each test.
+class ScratchTest : public testing::Test {
+ protected:
+  void SetUp() override { root_ = test_support::test_directory("rav_master"); }
+  void TearDown() override { fs::remove_all(root_); }
+  fs::path root_;
+};
+
 // The RMS difference of VOLUME against the scan's truth.raw, in 1/cm (-1 when not compared).
 inline double rms_error(const fs::path& volume, const fs::path& truth) {
   const RunResult r = test_support::run(kCompare, {volume.string(), truth.string()});

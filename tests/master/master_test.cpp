@@ -13,12 +13,7 @@ namespace {
 
 using namespace master_test;
 
-class Master : public testing::Test {
- protected:
-  void SetUp() override { root_ = test_support::test_directory("rav_master"); }
-  void TearDown() override { fs::remove_all(root_); }
-  fs::path root_;
-};
+using Master = ScratchTest;
 
 // Renames the projections proj_NNNN.zlf of DIR to proj_ + the number in FORMAT.
 void rename_projections(const fs::path& dir, int count, const char* format) {

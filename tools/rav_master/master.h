@@ -139,6 +139,9 @@ std::vector<float> master_read_sample(const ParameterSet& p, std::int32_t first,
                                       std::int32_t count, std::int32_t FIRST_SLICE,
                                       std::int32_t LAST_SLICE);
 
+// A program of this build (beside rav_master), or its bare name.
+std::string master_program(const std::string& name);
+
 // The names of the parts of a split run: FILE_partK.par and OUTPUT_FILE.partK (K from 1).
 std::string master_part_file(const std::string& parameter_file, std::int32_t k);
 std::string master_part_output(const std::string& output_file, std::int32_t k);

@@ -1,6 +1,8 @@
 // The estimate of a run: memory per process from the arrays the worker allocates, time from a
 // short timed reading, back-projection and write of the run's own sizes on this machine.
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +15,8 @@
 #include "rav_axis_run.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
+
+extern char** environ;
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -159,6 +163,37 @@ double output_seconds(const std::string& output_file, std::int64_t bytes) {
   return size > 0 ? seconds_since(start) * static_cast<double>(bytes) / size : 0.0;
 }
 
+// Seconds of the worker's start and end as a process (its libraries loaded, the threads started),
+// the best of two runs of "rav_vuzav --version", and of the allocation of its BYTES of arrays.
+double setup_seconds(std::int64_t bytes) {
+  const std::string worker = master_program("rav_vuzav");
+  double best = 0.0;
+  for (int run = 0; run < 2; ++run) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    std::string arg0 = worker, arg1 = "--version";
+    char* argv[] = {arg0.data(), arg1.data(), nullptr};
+    const Clock::time_point start = Clock::now();
+    pid_t pid = 0;
+    int status = 0;
+    if (posix_spawnp(&pid, worker.c_str(), &actions, nullptr, argv, environ) == 0) {
+      ::waitpid(pid, &status, 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    const double spent = seconds_since(start);
+    best = run == 0 ? spent : std::min(best, spent);
+  }
+  const std::int64_t size = std::min<std::int64_t>(bytes, std::int64_t{256} << 20);
+  const Clock::time_point start = Clock::now();
+  std::vector<float> arrays(static_cast<std::size_t>(size / 4) + 1, 0.0F);
+  const volatile float touched = arrays[arrays.size() / 2];
+  (void)touched;
+  const double allocation = seconds_since(start) * static_cast<double>(bytes) /
+                            static_cast<double>(std::max<std::int64_t>(size, 1));
+  return best + allocation;
+}
+
 std::string megabytes(std::int64_t bytes) { return std::to_string((bytes + 524288) / 1048576); }
 std::string seconds(double value) {
   char text[32];
@@ -183,6 +218,7 @@ bool master_estimate(const ParameterSet& p) {
   const double recon = reconstruction_seconds(p, r, threads);
   const double output =
       output_seconds(p.OUTPUT_FILE, std::int64_t{r.NUM_X} * r.NUM_Y * r.NUM_Z * 4);
+  const double setup = setup_seconds(memory);
   UT_WRITE("INFO: Estimate of the run on this machine (" + std::to_string(threads) +
                (threads == 1 ? " thread):" : " threads):"),
            status);
@@ -191,9 +227,9 @@ bool master_estimate(const ParameterSet& p) {
                (r.NUM_PASSES == 1 ? " pass" : " passes") + " of up to " +
                std::to_string(std::min(r.SLICES_PER_PASS, r.NUM_Z)) + " slices)",
            status);
-  UT_WRITE("      run time: about " + seconds(input + recon + output) + " s (input " +
-               seconds(input) + " s, reconstruction " + seconds(recon) + " s, output " +
-               seconds(output) + " s)",
+  UT_WRITE("      run time: about " + seconds(setup + input + recon + output) + " s (start " +
+               seconds(setup) + " s, input " + seconds(input) + " s, reconstruction " +
+               seconds(recon) + " s, output " + seconds(output) + " s)",
            status);
   if (p.ROTATION_AXIS_AUTO) {
     UT_WRITE("      plus the reading of a few projections to find the rotation axis", status);

@@ -55,13 +55,6 @@ std::string quoted(const std::string& text) {
   return result + "'";
 }
 
-// A program of this build (beside rav_master), or its bare name.
-std::string program(const std::string& name) {
-  std::error_code ignored;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ignored);
-  const fs::path beside = self.parent_path() / name;
-  return fs::exists(beside, ignored) ? beside.string() : name;
-}
 }  // namespace
 
 std::string master_part_file(const std::string& parameter_file, std::int32_t k) {
@@ -84,7 +77,7 @@ std::string stem(const std::string& parameter_file) {
 bool write_scripts(const std::string& parameter_file, std::int32_t parts) {
   std::error_code ignored;
   const std::string here = fs::current_path(ignored).string();
-  const std::string vuzav = quoted(program("rav_vuzav")), master = quoted(program("rav_master"));
+  const std::string vuzav = quoted(master_program("rav_vuzav")), master = quoted(master_program("rav_master"));
   const std::string par = quoted(fs::absolute(parameter_file, ignored).string());
   const std::string part_prefix = fs::absolute(stem(parameter_file), ignored).string() + "_part";
   std::string run = "#!/bin/sh\n# The " + std::to_string(parts) + " parts of " + parameter_file +
