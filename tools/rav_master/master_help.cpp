@@ -46,6 +46,7 @@ std::vector<std::string> master_help() {
       "FILE_run.sh (runs them one after another, then joins) and FILE_slurm.sh (a Slurm array",
       "job); --join FILE.par then writes OUTPUT_FILE and its info file, as one run would.",
       "",
-      "Exit code: 0 done, 1 a problem (reported with an ERROR line), 2 a wrong command line.",
+      "Exit code: 0 done, 1 a problem (reported with an ERROR line), 2 an unknown option or a",
+      "missing value.",
   };
 }

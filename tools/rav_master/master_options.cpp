@@ -55,7 +55,7 @@ bool master_parse_options(const std::vector<std::string>& args, MasterOptions& o
     const Valued* option = nullptr;
     for (const Valued& v : kValued) option = name == v.name ? &v : option;
     if (option == nullptr) {
-      error = "Unknown option " + args[k] + " (rav_master --help lists them)";
+      error = "Unknown option " + args[k];
       return false;
     }
     if (!inline_value && k + 1 >= args.size()) {
