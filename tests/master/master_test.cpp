@@ -65,6 +65,10 @@ TEST_F(Master, GeneratedFileReconstructsAsTheHandWrittenOne) {
     args.insert(args.end(), c.master.begin(), c.master.end());
     const RunResult made = master(args);
     ASSERT_EQ(made.exit_code, 0) << made.out;
+    std::istringstream written(test_support::read_text(dir / "scan.par"));
+    for (std::string line; std::getline(written, line);) {  // a comment on every value
+      EXPECT_TRUE(line.starts_with("!") || line.find(" ! ") != std::string::npos) << line;
+    }
     const RunResult run = test_support::run(test_support::kVuzav, {(dir / "scan.par").string()});
     ASSERT_EQ(run.exit_code, 0) << run.out;
     EXPECT_EQ(run.out.find("WARNING"), std::string::npos) << run.out;

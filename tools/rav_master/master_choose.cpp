@@ -149,8 +149,11 @@ void choose_geometry(Context& c) {
     message("WARNING: The pixel size is not known: 10000 micrometres (1 cm) taken, so the slices"
             " are in attenuation per pixel (--pixel-size UM gives it)");
   }
-  master_set(c.lines, "IMAGE_PIXEL_SIZE_1", size, "micrometres");
-  master_set(c.lines, "IMAGE_PIXEL_SIZE_2", size, "micrometres");
+  const std::string unit = c.o.pixel_size.empty() && size == "10000"
+                               ? "micrometres (not known: slices in attenuation per pixel)"
+                               : "micrometres";
+  master_set(c.lines, "IMAGE_PIXEL_SIZE_1", size, unit);
+  master_set(c.lines, "IMAGE_PIXEL_SIZE_2", size, unit);
   const std::int32_t limit = c.SLICES;
   const std::string range = c.asker.answer(
       c.o.slices, "--slices",
@@ -167,10 +170,10 @@ void choose_geometry(Context& c) {
   slice_range(range, limit, first, last);
   const std::string along = c.o.horizontal ? "1" : "3", across = c.o.horizontal ? "3" : "1";
   const std::string bins = std::to_string(c.NUM_BINS);
-  master_set(c.lines, "START_VOXEL_" + across, "1", "the whole field of view: columns ...");
-  master_set(c.lines, "END_VOXEL_" + across, bins, "... and rows of a slice");
-  master_set(c.lines, "START_VOXEL_2", "1", "");
-  master_set(c.lines, "END_VOXEL_2", bins, "");
+  master_set(c.lines, "START_VOXEL_" + across, "1", "first column of a slice (the whole field)");
+  master_set(c.lines, "END_VOXEL_" + across, bins, "last column of a slice");
+  master_set(c.lines, "START_VOXEL_2", "1", "first row of a slice");
+  master_set(c.lines, "END_VOXEL_2", bins, "last row of a slice");
   master_set(c.lines, "START_VOXEL_" + along, std::to_string(first), "first slice");
   master_set(c.lines, "END_VOXEL_" + along, std::to_string(last), "last slice");
   const std::string method = c.asker.answer(
