@@ -160,5 +160,9 @@ int master_split(const std::string& parameter_file, std::int32_t parts) {
             " to " + std::to_string(start + count - 1));
     start += count;
   }
+  // The parameter files of an earlier split into more parts would be joined too.
+  std::error_code ignored;
+  for (std::int32_t k = parts + 1; fs::remove(master_part_file(parameter_file, k), ignored); ++k) {
+  }
   return write_scripts(parameter_file, parts) ? 0 : 1;
 }
