@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 
 #include "master_support.h"
@@ -23,6 +24,20 @@ void rename_projections(const fs::path& dir, int count, const char* format) {
     std::snprintf(new_name, sizeof new_name, format, n);
     fs::rename(dir / old_name, dir / new_name);
   }
+}
+
+// The images of DIR as TIFF files (the test client over tifffile), the hand-written file reading
+// them in place of the keyword-header files, which are removed.
+void tiff_scan(const fs::path& dir) {
+  const RunResult made = test_support::run(
+      "/usr/bin/python3", {RAV_SOURCE_DIR "/tests/e2e/formats_client.py", "tiff", dir.string()});
+  ASSERT_EQ(made.exit_code, 0) << made.out;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().extension() == ".zlf") fs::remove(entry.path());
+  }
+  std::string text = test_support::read_text(dir / "phantom.par");
+  for (std::size_t at; (at = text.find(".zlf")) != std::string::npos;) text.replace(at, 4, ".tif");
+  std::ofstream(dir / "phantom.par") << text;
 }
 
 struct AccuracyCase {
@@ -48,6 +63,7 @@ TEST_F(Master, GeneratedFileReconstructsAsTheHandWrittenOne) {
          e2e::set_parameter(dir / "phantom.par", "CORRECT_FLATFIELD", "NO");
          e2e::set_parameter(dir / "phantom.par", "NUMBER_LENGTH_VARIES", "YES");
        }},
+      {"tiff_16_bit", {"--projections", "120", "--slices", "4"}, {}, tiff_scan},
       {"six_digits_horizontal_with_end",
        {"--horizontal", "--with-end", "--projections", "181", "--slices", "5"},
        {"--horizontal"},

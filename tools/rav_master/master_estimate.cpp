@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "master.h"
+#include "rav_accuracy.h"
 #include "rav_axis_run.h"
 #include "rav_slice_loops.h"
 #include "ut.h"
@@ -93,8 +94,8 @@ double reconstruction_seconds(const ParameterSet& p, const Plan& r, int& threads
       rav_geometry(g.NUM_BINS, projections, g.AXIS_POSITION,
                    {g.angles.START_ANGLE, g.angles.ANGLE_STEP, {}},
                    {g.X_START, g.Y_START, g.NUM_X, g.NUM_Y});
-  RavReconstructor reconstructor(sample, RavMethod::from_factor(p.OVERSAMPLING_FACTOR), {},
-                                 r.pairs, threads);
+  RavReconstructor reconstructor(sample, RavMethod::from_factor(p.OVERSAMPLING_FACTOR),
+                                 rav_filter_options(p), r.pairs, threads);
   std::vector<std::vector<float>> sinograms(static_cast<std::size_t>(chunk)),
       slices(static_cast<std::size_t>(chunk));
   std::vector<float*> in, out;

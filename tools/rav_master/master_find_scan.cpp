@@ -46,7 +46,7 @@ Kind kind_of(const std::string& base) {
   static const char* const kFlat[] = {"flat", "white", "ff", "open", "bright"};
   static const char* const kNotImages[] = {".png", ".jpg", ".jpeg", ".par", ".info", ".txt",
                                            ".log", ".sh",  ".raw",  ".md",  ".py",   ".csv",
-                                           ".json", ".lock", ".bak"};
+                                           ".json", ".lock", ".bak", ".mhd"};
   std::string ext = fs::path(base).extension().string();
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

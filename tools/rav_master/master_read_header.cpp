@@ -1,14 +1,18 @@
-// The header of an image file. The one routine of rav_master that knows the image formats: a
-// reader of another format (TIFF, HDF5) is one more branch here, chosen by the file's name or
-// first bytes, filling the same MasterImageHeader.
+// The header of an image file. The one routine of rav_master that knows the image formats: the
+// keyword-header format, and TIFF (by the file's extension, as the worker chooses its reader);
+// another format is one more branch here, filling the same MasterImageHeader.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
 #include "master.h"
+#include "rav_in_image.h"
 #include "rav_in_zelfa.h"
+#include "rav_tiff_open.h"
 #include "ut.h"
 
 namespace {
@@ -31,6 +35,46 @@ std::string zelfa_type_text(ZelfaPixelType type, bool is_signed, std::int64_t& b
     case ZelfaPixelType::INT4: bytes = 4; return is_signed ? "signed 32-bit" : "unsigned 32-bit";
     default: bytes = 0; return {};
   }
+}
+
+// The first page of a TIFF file: its size and pixel type (one sample per pixel, integers of 8, 16
+// or 32 bits or floats of 32 or 64, as the worker's TIFF reader takes them).
+bool read_tiff_header(const std::string& name, MasterImageHeader& header, std::string& problem) {
+  RavTiffFile file;
+  file.descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file.descriptor < 0) {
+    problem = "Cannot open " + name + ": " + std::strerror(errno);
+    return false;
+  }
+  TIFF* tiff = rav_tiff_open(file, name, "r");
+  std::uint32_t width = 0, height = 0;
+  std::uint16_t bits = 0, format = SAMPLEFORMAT_UINT, samples = 1;
+  if (tiff != nullptr) {
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    header.big_endian = TIFFIsBigEndian(tiff) != 0;
+    TIFFClose(tiff);
+  }
+  ::close(file.descriptor);
+  const bool real = format == SAMPLEFORMAT_IEEEFP;
+  const bool usable = tiff != nullptr && samples == 1 && width >= 1 && height >= 1 &&
+                      width <= INT32_MAX && height <= INT32_MAX &&
+                      (real ? bits == 32 || bits == 64 : bits == 8 || bits == 16 || bits == 32);
+  if (!usable) {
+    problem = "The TIFF header of " + name +
+              " cannot be read (not one sample of 8, 16 or 32 bits, or a float, per pixel)";
+    return false;
+  }
+  header.DIM_1 = static_cast<std::int32_t>(width);
+  header.DIM_2 = static_cast<std::int32_t>(height);
+  header.pixel_bytes = bits / 8;
+  header.pixel_type = real ? std::to_string(bits) + "-bit float"
+                           : std::string(format == SAMPLEFORMAT_INT ? "signed " : "unsigned ") +
+                                 std::to_string(bits) + "-bit";
+  return true;
 }
 
 bool read_zelfa_header(const std::string& name, MasterImageHeader& header, std::string& problem) {
@@ -68,7 +112,10 @@ bool master_read_header(const std::string& name, MasterImageHeader& header,
     problem = name + " is not a file";
     return false;
   }
-  // Keyword-header images (the only format the worker reads today).
+  // TIFF: libtiff checks the file's layout as it reads it.
+  if (rav_image_format_of(name) == RavImageFormat::TIFF) {
+    return read_tiff_header(name, header, problem);
+  }
   if (!read_zelfa_header(name, header, problem)) return false;
   const std::int64_t start = zelfa_data_start(name);
   const std::int64_t needed =
