@@ -176,9 +176,7 @@ bool check_accuracy(const ParameterSet& p, bool from_sinograms, std::int32_t& st
   }
   return true;
 }
-}  // namespace
 
-namespace {
 // The trial axes of a sweep: a step above 0, at most kMaxTrials of them, each leaving a
 // reconstruction circle (the radius is largest between the ends, so the ends decide), and with
 // half acquisition all on one side of the detector's centre (the joined sinogram takes the
@@ -237,9 +235,7 @@ bool check_axis_keywords(const ParameterSet& p, std::int32_t NUM_BINS,
   if (problem.empty()) return true;
   return refuse("HALF_ACQUISITION = YES: " + problem, kBadReal, status);
 }
-}  // namespace
 
-namespace {
 // The block against an axis given by hand. A found or swept axis, or the joined sinogram of half
 // acquisition, has its circle only once the run knows it.
 bool check_known_block(const ParameterSet& p, std::int32_t NUM_BINS, int x, std::int32_t x_start,

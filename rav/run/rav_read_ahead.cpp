@@ -59,19 +59,21 @@ void RavReadAhead::start(const ParameterSet& p, std::int32_t FIRST_SLICE,
                          std::int32_t LAST_SLICE, std::int32_t& status) {
   finish();
   if (status != ST_OK) return;
-  // The projections of a stack lie one after another in one file, not a part of each file per
-  // pass: nothing to ask for.
-  if (files_.empty() && p.STACK_FILE.find_first_not_of(" \t") == std::string::npos) {
+  if (files_.empty()) {
     // The names have their own status: reading ahead only helps, and a name that cannot be
-    // formed is the pass's to report.
+    // formed is the pass's to report. The images of a stack lie one after another in one file,
+    // not a part of each file per pass: nothing to ask for.
     std::int32_t names = ST_OK;
+    bool stack = false;
     const std::int32_t count =
         (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE + 1) / std::abs(p.FILE_INTERVAL);
-    for (std::int32_t j = 1; j <= count && names == ST_OK; ++j) {
-      files_.push_back(
-          rav_series_image(p, p.NUM_FIRST_IMAGE + (j - 1) * p.FILE_INTERVAL, names).file);
+    for (std::int32_t j = 1; j <= count && names == ST_OK && !stack; ++j) {
+      const RavImageSource source =
+          rav_series_image(p, p.NUM_FIRST_IMAGE + (j - 1) * p.FILE_INTERVAL, names);
+      stack = source.index >= 0;
+      files_.push_back(source.file);
     }
-    if (names != ST_OK) files_.clear();
+    if (names != ST_OK || stack) files_.clear();
   }
   double first = 0.0, last = 1.0;
   if (p.ROTATION_VERTICAL && p.NUM_IMAGE_2 > 0) {

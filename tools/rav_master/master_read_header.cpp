@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "master.h"
+#include "rav_image_region.h"
 #include "rav_in_image.h"
 #include "rav_in_zelfa.h"
 #include "rav_tiff_open.h"
@@ -37,8 +38,8 @@ std::string zelfa_type_text(ZelfaPixelType type, bool is_signed, std::int64_t& b
   }
 }
 
-// The first page of a TIFF file: its size and pixel type (one sample per pixel, integers of 8, 16
-// or 32 bits or floats of 32 or 64, as the worker's TIFF reader takes them).
+// The first page of a TIFF file: its size and pixel type (one sample per pixel, of a sample
+// type the worker's TIFF reader takes).
 bool read_tiff_header(const std::string& name, MasterImageHeader& header, std::string& problem) {
   RavTiffFile file;
   file.descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -59,20 +60,21 @@ bool read_tiff_header(const std::string& name, MasterImageHeader& header, std::s
     TIFFClose(tiff);
   }
   ::close(file.descriptor);
-  const bool real = format == SAMPLEFORMAT_IEEEFP;
-  const bool usable = tiff != nullptr && samples == 1 && width >= 1 && height >= 1 &&
-                      width <= INT32_MAX && height <= INT32_MAX &&
-                      (real ? bits == 32 || bits == 64 : bits == 8 || bits == 16 || bits == 32);
-  if (!usable) {
+  RavSampleType type = RavSampleType::UINT8;
+  if (tiff == nullptr || samples != 1 || width < 1 || height < 1 || width > INT32_MAX ||
+      height > INT32_MAX || !rav_sample_type(format, bits, type)) {
     problem = "The TIFF header of " + name +
-              " cannot be read (not one sample of 8, 16 or 32 bits, or a float, per pixel)";
+              " cannot be read (not one sample per pixel of a type the worker reads)";
     return false;
   }
+  const bool real = type == RavSampleType::FLOAT32 || type == RavSampleType::FLOAT64;
+  const bool is_signed = type == RavSampleType::INT8 || type == RavSampleType::INT16 ||
+                         type == RavSampleType::INT32;
   header.DIM_1 = static_cast<std::int32_t>(width);
   header.DIM_2 = static_cast<std::int32_t>(height);
-  header.pixel_bytes = bits / 8;
+  header.pixel_bytes = static_cast<std::int64_t>(rav_sample_bytes(type));
   header.pixel_type = real ? std::to_string(bits) + "-bit float"
-                           : std::string(format == SAMPLEFORMAT_INT ? "signed " : "unsigned ") +
+                           : std::string(is_signed ? "signed " : "unsigned ") +
                                  std::to_string(bits) + "-bit";
   return true;
 }
