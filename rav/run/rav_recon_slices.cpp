@@ -100,9 +100,9 @@ void slice_loop(const SlicePass& pass, std::int32_t STEP, std::int32_t PROGRESS,
   const std::int64_t pair = pass.TWO_SLICES ? 2 : 1;
   const int threads = rav_loop_threads((N + pair - 1) / pair);
   // Two slices share each kernel call whether or not they fit into the cache together: the
-  // kernels work through blocks of rows.
-  RavReconstructor reconstructor(g, RavMethod::from_factor(pass.METHOD), pass.filter, true,
-                                 threads);
+  // kernels work through blocks of rows. The reconstructor has every thread of the runtime: a
+  // chunk of fewer slices (or pairs) than threads is shared by all of them, one at a time.
+  RavReconstructor reconstructor(g, RavMethod::from_factor(pass.METHOD), pass.filter, true, 0);
   UT_WRITE("INFO: Fourier filter initialised", status);
   rav_report_filter(pass.filter, pass.rings, status);
   std::int64_t stripes = 0;

@@ -1,5 +1,8 @@
 // A whole reconstruction from projection images: the plan of the run (sizes, grouping, passes
 // over the memory budget), the arrays, then per pass the sinograms and the slices.
+#include <omp.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -46,19 +49,22 @@ void plan_passes(RunPlan& r, bool round_to_four) {
   r.pass.DATA_DIM_2 = vertical ? SLICES_PER_PASS : r.pass.NUM_BINS;
 }
 
-// The processors the slice loops really run on: one thread per slice (or pair) of the largest
-// pass at most, and the slices they reconstruct at once.
+// The processors the slice loops really run on, and the slices they reconstruct at once: one
+// slice (or pair) per thread when the largest pass has as many as threads; otherwise every
+// thread works on one slice (or pair) at a time.
 void report_threads(const RunPlan& r, std::int32_t& status) {
   const std::int64_t pair = r.slices.TWO_SLICES ? 2 : 1;
   const std::int64_t largest = std::min<std::int64_t>(r.pass.SLICES_PER_PASS, r.slab.count);
-  const int threads = rav_loop_threads((largest + pair - 1) / pair);
+  const int threads = omp_get_max_threads();
+  const bool shared = rav_loop_threads((largest + pair - 1) / pair) < threads;
   UT_WRITE(" ", status);
   if (threads == 1) {
     UT_WRITE("INFO: Running on   1 processor", status);
     return;
   }
   UT_WRITE("INFO: Running in parallel on " + ut_fmt_int(threads, 3) + " processors", status);
-  UT_WRITE("INFO: Reconstructing " + std::to_string(threads * pair) + " slices simultaneously",
+  UT_WRITE("INFO: Reconstructing " + std::to_string(shared ? std::min(pair, largest) : threads * pair) +
+               " slices simultaneously",
            status);
 }
 

@@ -180,15 +180,16 @@ TEST_F(Pipeline, TranscriptMatchesTheGoldenFile) {
 }
 
 TEST_F(Pipeline, ThreadsReportedAreTheThreadsUsed) {
-  // 5 slices in pairs: three pairs, so at most three threads; every count gives the same volume.
+  // 5 slices in pairs: three pairs, one for each of two threads; eight threads share one pair
+  // at a time. Every count gives the same volume.
   const Scan s = scan("threads", kSmall);
   std::vector<float> first;
   for (const auto& [threads, lines] : std::vector<std::pair<std::string, std::string>>{
            {"1", "\nINFO: Running on   1 processor\n \n"},
            {"2", "\nINFO: Running in parallel on   2 processors\n"
                  "INFO: Reconstructing 4 slices simultaneously\n"},
-           {"8", "\nINFO: Running in parallel on   3 processors\n"
-                 "INFO: Reconstructing 6 slices simultaneously\n"}}) {
+           {"8", "\nINFO: Running in parallel on   8 processors\n"
+                 "INFO: Reconstructing 2 slices simultaneously\n"}}) {
     SCOPED_TRACE("OMP_NUM_THREADS " + threads);
     const RunResult run = reconstruct(s, "phantom.par", threads);
     ASSERT_EQ(run.exit_code, 0) << run.out;

@@ -1,6 +1,7 @@
 // The estimate of a run: memory per process from the arrays the worker allocates, time from a
 // short timed reading, back-projection and write of the run's own sizes on this machine.
 #include <fcntl.h>
+#include <omp.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,8 +74,9 @@ std::int64_t memory_bytes(const ParameterSet& p, const Plan& r, std::int64_t& si
   const int pair = r.pairs ? 2 : 1;
   const int threads = rav_loop_threads((r.SLICES_PER_PASS + pair - 1) / pair);
   const RavFilterPlan plan(r.geometry.NUM_BINS);
-  const std::int64_t per_thread = 2 * (r.geometry.pixels() + plan.work_values()) * 4;
-  return images * image + sinograms + threads * per_thread;
+  // Slice buffers for the threads of the loop, work of the filter for every thread.
+  return images * image + sinograms + threads * 2 * r.geometry.pixels() * 4 +
+         std::int64_t{omp_get_max_threads()} * 2 * plan.work_values() * 4;
 }
 }  // namespace
 
@@ -95,7 +97,7 @@ double reconstruction_seconds(const ParameterSet& p, const Plan& r, int& threads
                    {g.angles.START_ANGLE, g.angles.ANGLE_STEP, {}},
                    {g.X_START, g.Y_START, g.NUM_X, g.NUM_Y});
   RavReconstructor reconstructor(sample, RavMethod::from_factor(p.OVERSAMPLING_FACTOR),
-                                 rav_filter_options(p), r.pairs, threads);
+                                 rav_filter_options(p), r.pairs, 0);
   std::vector<std::vector<float>> sinograms(static_cast<std::size_t>(chunk)),
       slices(static_cast<std::size_t>(chunk));
   std::vector<float*> in, out;
@@ -115,19 +117,21 @@ double reconstruction_seconds(const ParameterSet& p, const Plan& r, int& threads
     spent += seconds_since(start);
     ++rounds;
   }
-  // One round: one slice (or pair) on every thread.
+  // One round: one slice (or pair) on each of THREADS threads. A chunk of fewer slices (or
+  // pairs) than the runtime's threads is shared by all of them and takes its share of a round.
   const double round = spent / rounds / (2.0 / pair) * g.NUM_PROJECTIONS / projections;
-  std::int64_t total = 0;
+  const int all = omp_get_max_threads();
+  double total = 0.0;
   for (std::int32_t pass = 0; pass < r.NUM_PASSES; ++pass) {
     const std::int64_t n = std::min<std::int64_t>(r.SLICES_PER_PASS,
                                                   r.NUM_Z - std::int64_t{pass} * r.SLICES_PER_PASS);
     const int t = rav_loop_threads((n + pair - 1) / pair);
-    for (std::int64_t first = 0; first < n; first += 2 * t) {
-      const std::int64_t units = (std::min<std::int64_t>(2 * t, n - first) + pair - 1) / pair;
-      total += (units + t - 1) / t;
+    for (std::int64_t first = 0; first < n; first += std::int64_t{t} * pair) {
+      const std::int64_t units = (std::min<std::int64_t>(t * pair, n - first) + pair - 1) / pair;
+      total += units < all ? static_cast<double>(units) / t : 1.0;
     }
   }
-  return round * static_cast<double>(total);
+  return round * total;
 }
 
 // Seconds of reading and correcting the projections: a few of them, over the rows of a pass.
