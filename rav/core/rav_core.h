@@ -121,9 +121,12 @@ struct RavFilterOptions {
   // What fills the transform beyond the projection. NONE: zeros, with the ramp sampled in the
   // frequency domain (the program's original filter). ZERO: zeros, with the ramp taken as the
   // transform of the discrete spatial-domain ramp h(0) = 1/4, h(n) = -1/(π²n²) for odd n,
-  // 0 for even n, whose weight at the zero frequency is right. EDGE: as ZERO, with the first
-  // half of the padding repeating the last bin and the second half the first bin (the
-  // transform is periodic), for samples wider than the field of view.
+  // 0 for even n, whose weight at the zero frequency is right. EDGE: as ZERO, for samples
+  // wider than the field of view, with a padding that continues the edges: where some
+  // projections of the sinogram see the whole sample (rav_sample_mass), each projection goes
+  // on from its edge values down to zero so that it holds the sample's mass; where none does,
+  // the first half of the padding repeats the last bin and the second half the first bin (the
+  // transform is periodic).
   enum Padding { NONE, ZERO, EDGE };
   Window window = RAMP;
   float cutoff = 1.0f;  // fraction of the Nyquist frequency, in (0, 1]; not above 0: 1
@@ -156,16 +159,16 @@ class RavFilterPlan {
 
   // Filters PROJECTION (NUM_BINS values) through WORK (work_values() values), padding included:
   // WORK(1..NUM_BINS) then holds the filtered projection. PROJECTION may lie inside WORK's
-  // first NUM_BINS values.
-  void filter(std::span<const float> projection, std::span<float> work) const;
+  // first NUM_BINS values. MASS: the sample's mass for EDGE (rav_sample_mass of its sinogram).
+  void filter(std::span<const float> projection, std::span<float> work, double mass = 0.0) const;
 
   // Filters up to kBatch PROJECTIONS at once into OUT (OUT[l] may be PROJECTIONS[l]) through
-  // WORK (batch_work_values() values), each exactly as filter() does: the vector units take
-  // one projection per lane.
+  // WORK (batch_work_values() values), each exactly as filter() does with MASSES[l] (none: 0):
+  // the vector units take one projection per lane.
   static constexpr int kBatch = 16;
   std::int64_t batch_work_values() const;
   void filter_batch(std::span<const float* const> projections, std::span<float* const> out,
-                    std::span<float> work) const;
+                    std::span<float> work, std::span<const double> masses = {}) const;
 
  private:
   RavFilterOptions options_;
@@ -174,6 +177,12 @@ class RavFilterPlan {
   std::vector<float> filter_;
   std::vector<float> twiddle_;
 };
+
+// The mass of the sample in SINOGRAM (NUM_BINS x NUM_PROJECTIONS), which EDGE padding gives to
+// every projection: the largest integral of a projection that sees the whole sample (both edge
+// values at most 2 % of the sinogram's largest value); 0 when none does.
+double rav_sample_mass(std::int32_t NUM_BINS, std::int32_t NUM_PROJECTIONS,
+                       std::span<const float> sinogram);
 
 // Filters every projection of SINOGRAM (NUM_BINS x NUM_PROJECTIONS) in place through WORK
 // (kBatch projections at a time when WORK holds batch_work_values() values).

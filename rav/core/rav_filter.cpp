@@ -47,17 +47,14 @@ RavFilterPlan::RavFilterPlan(std::int32_t NUM_BINS, const RavFilterOptions& opti
   for (float& weight : F) weight *= scale;
 }
 
-void RavFilterPlan::filter(std::span<const float> projection, std::span<float> work) const {
+void RavFilterPlan::filter(std::span<const float> projection, std::span<float> work,
+                           double mass) const {
   const std::int64_t NFFT = nfft_;
   assert(std::ssize(work) >= NFFT && std::ssize(projection) >= num_bins_);
   if (projection.data() != work.data()) std::copy_n(projection.begin(), num_bins_, work.begin());
   float* W = work.data();
   if (options_.padding == RavFilterOptions::EDGE && num_bins_ > 0) {
-    // The transform is periodic: the samples after the projection continue its last bin, and
-    // those before the wrap-around (the end of the array) lead up to its first bin.
-    const std::int64_t after = (NFFT - num_bins_ + 1) / 2;
-    std::fill(W + num_bins_, W + num_bins_ + after, W[num_bins_ - 1]);
-    std::fill(W + num_bins_ + after, W + NFFT, W[0]);
+    rav_edge_padding(W, num_bins_, NFFT, mass, W + num_bins_, 1);
   } else {
     std::fill(W + num_bins_, W + NFFT, 0.0f);
   }
@@ -70,7 +67,12 @@ void RavFilterPlan::filter(std::span<const float> projection, std::span<float> w
 void rav_filter_sinogram(const RavFilterPlan& plan, std::int32_t NUM_PROJECTIONS,
                          std::span<float> sinogram, std::span<float> work) {
   const std::int64_t bins = plan.num_bins();
+  const double mass = plan.options().padding == RavFilterOptions::EDGE
+                          ? rav_sample_mass(plan.num_bins(), NUM_PROJECTIONS, sinogram)
+                          : 0.0;
   if (std::ssize(work) >= plan.batch_work_values()) {
+    const double masses[RavFilterPlan::kBatch] = {mass, mass, mass, mass, mass, mass, mass, mass,
+                                                  mass, mass, mass, mass, mass, mass, mass, mass};
     // Sixteen projections at a time, in place.
     for (std::int64_t first = 0; first < NUM_PROJECTIONS; first += RavFilterPlan::kBatch) {
       float* batch[RavFilterPlan::kBatch];
@@ -78,14 +80,14 @@ void rav_filter_sinogram(const RavFilterPlan& plan, std::int32_t NUM_PROJECTIONS
           std::min<std::int64_t>(RavFilterPlan::kBatch, NUM_PROJECTIONS - first));
       for (std::size_t l = 0; l < count; ++l) batch[l] = sinogram.data() + (first + l) * bins;
       plan.filter_batch(std::span<const float* const>(batch, count),
-                        std::span<float* const>(batch, count), work);
+                        std::span<float* const>(batch, count), work, std::span(masses, count));
     }
     return;
   }
   for (std::int64_t j = 0; j < NUM_PROJECTIONS; ++j) {
     const auto projection = sinogram.subspan(static_cast<std::size_t>(j * bins),
                                              static_cast<std::size_t>(bins));
-    plan.filter(projection, work);
+    plan.filter(projection, work, mass);
     std::copy_n(work.begin(), bins, projection.begin());
   }
 }

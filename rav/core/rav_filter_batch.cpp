@@ -17,6 +17,7 @@
 #include "rav_core.h"
 #include "rav_fourier-inl.h"
 #include "rav_kernels.h"
+#include "rav_numerics.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace rav_fft {
@@ -26,22 +27,20 @@ typedef float Sixteen __attribute__((vector_size(64)));
 
 // PROJECTIONS[l] (COUNT of them, BINS values each) filtered into OUT[l] (which may be
 // PROJECTIONS[l]) through W (NFFT vectors of sixteen floats, aligned to 64 bytes). EDGE: the
-// padding continues the edges as RavFilterPlan::filter pads with EDGE; zeros otherwise.
+// padding continues the edges as RavFilterPlan::filter pads with EDGE and MASSES[l]; zeros
+// otherwise.
 void FilterBatch(std::int64_t NFFT, std::int32_t bins, const float* FILTER, const float* TWIDDLE,
                  const float* const* projections, float* const* out, int count, bool edge,
-                 float* w) {
+                 const double* masses, float* w) {
   Sixteen* W = reinterpret_cast<Sixteen*>(w);
   for (std::int32_t k = 0; k < bins; ++k) {
     for (int l = 0; l < 16; ++l) w[16 * k + l] = l < count ? projections[l][k] : 0.0f;
   }
+  std::fill(w + 16 * std::int64_t{bins}, w + 16 * NFFT, 0.0f);
   if (edge && bins > 0) {
-    const std::int64_t after = (NFFT - bins + 1) / 2;
-    for (std::int64_t k = bins; k < NFFT; ++k) {
-      const float* from = w + (k < bins + after ? 16 * std::int64_t{bins - 1} : 0);
-      std::copy_n(from, 16, w + 16 * k);
+    for (int l = 0; l < count; ++l) {
+      rav_edge_padding(projections[l], bins, NFFT, masses[l], w + 16 * std::int64_t{bins} + l, 16);
     }
-  } else {
-    std::fill(w + 16 * std::int64_t{bins}, w + 16 * NFFT, 0.0f);
   }
   analyse(NFFT, TWIDDLE, true, W);
   weigh(NFFT, FILTER, W);
@@ -64,12 +63,17 @@ HWY_EXPORT(FilterBatch);
 std::int64_t RavFilterPlan::batch_work_values() const { return kBatch * nfft_ + kBatch; }
 
 void RavFilterPlan::filter_batch(std::span<const float* const> projections,
-                                 std::span<float* const> out, std::span<float> work) const {
+                                 std::span<float* const> out, std::span<float> work,
+                                 std::span<const double> masses) const {
   assert(projections.size() == out.size() && projections.size() <= kBatch &&
-         std::ssize(work) >= batch_work_values());
+         std::ssize(work) >= batch_work_values() &&
+         (masses.empty() || masses.size() == projections.size()));
+  double mass[kBatch] = {};
+  std::copy(masses.begin(), masses.end(), mass);
   if (rav_reference_loops()) {  // the plain transforms, one projection at a time
     for (std::size_t l = 0; l < projections.size(); ++l) {
-      filter(std::span<const float>(projections[l], static_cast<std::size_t>(num_bins_)), work);
+      filter(std::span<const float>(projections[l], static_cast<std::size_t>(num_bins_)), work,
+             mass[l]);
       std::copy_n(work.begin(), num_bins_, out[l]);
     }
     return;
@@ -79,7 +83,7 @@ void RavFilterPlan::filter_batch(std::span<const float* const> projections,
   address = (address + 63) & ~std::uintptr_t{63};
   HWY_DYNAMIC_DISPATCH(rav_fft::FilterBatch)
   (nfft_, num_bins_, filter_.data(), twiddle_.data(), projections.data(), out.data(),
-   static_cast<int>(projections.size()), options_.padding == RavFilterOptions::EDGE,
+   static_cast<int>(projections.size()), options_.padding == RavFilterOptions::EDGE, mass,
    reinterpret_cast<float*>(address));
 }
 #endif  // HWY_ONCE

@@ -27,6 +27,12 @@ std::int64_t rav_filter_nfft(std::int32_t NUM_BINS);
 void rav_filter_weights(const RavFilterOptions& options, std::int64_t NFFT,
                         std::span<float> FILTER);
 
+// The EDGE padding of PROJECTION (BINS values) in a transform of NFFT, with the sample's MASS
+// (see rav_sample_mass; not above 0: the edge values repeated): NFFT - BINS values at OUT,
+// OUT + STRIDE, ..., for the transform's samples BINS + 1 .. NFFT.
+void rav_edge_padding(const float* projection, std::int32_t bins, std::int64_t NFFT, double mass,
+                      float* out, std::int64_t stride);
+
 // The limits of the reconstruction circle (see rav_geometry): rows FIRST_ROW .. LAST_ROW and,
 // for each, columns X_STARTS(y) .. X_ENDS(y) of the block. X_STARTS and X_ENDS need LAST_ROW
 // entries (NUM_Y is always enough); LAST_ROW is cut to their length, and entries outside

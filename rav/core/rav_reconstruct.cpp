@@ -25,6 +25,20 @@ RavKernelMethod kernel_method(RavMethod method) {
   return RavKernelMethod::FINE;
 }
 
+// The sample's mass in each of the (one or two) SINOGRAMS, for EDGE padding; 0 otherwise.
+template <typename Sinogram>
+std::array<double, 2> sample_masses(const RavGeometry& g, const RavFilterPlan& plan,
+                                    std::span<Sinogram* const> sinograms) {
+  std::array<double, 2> masses{};
+  if (plan.options().padding != RavFilterOptions::EDGE) return masses;
+  for (std::size_t n = 0; n < sinograms.size(); ++n) {
+    masses[n] = rav_sample_mass(g.NUM_BINS, g.NUM_PROJECTIONS,
+                                std::span<const float>(sinograms[n], static_cast<std::size_t>(
+                                                                         g.sinogram_values())));
+  }
+  return masses;
+}
+
 void zero_slices(const RavGeometry& g, std::span<float* const> slices) {
   for (float* slice : slices) std::fill_n(slice, g.pixels(), 0.0f);
 }
@@ -164,13 +178,14 @@ void rav_reconstruct_over(const RavGeometry& geometry, std::int32_t OV, const Ra
                           std::span<const RavWork> work) {
   // Each projection is filtered into the work array; the sinograms stay as they are.
   const std::int64_t bins = geometry.NUM_BINS;
+  const std::array<double, 2> masses = sample_masses(geometry, plan, sinograms);
   zero_slices(geometry, slices);
   add_oversampled(geometry, OV,
                   [&](std::size_t n, std::int64_t j) {
                     const std::span<float> out = work[n].filtered;
                     plan.filter(std::span<const float>(sinograms[n] + j * bins,
                                                        static_cast<std::size_t>(bins)),
-                                out);
+                                out, masses[n]);
                     return std::span<const float>(out.first(static_cast<std::size_t>(bins)));
                   },
                   work.first(slices.size()), two(slices).data());
@@ -254,6 +269,7 @@ void RavReconstructor::reconstruct_shared(std::span<float* const> sinograms,
                            : sinograms[n];
     return std::span<float>(sinogram + j * bins, static_cast<std::size_t>(bins));
   };
+  const std::array<double, 2> masses = sample_masses(g, plan_, sinograms);
   zero_slices(g, slices);
   const std::int64_t step = pairs_ ? 2 : 1;
   const std::int64_t filters = static_cast<std::int64_t>(NS) * g.NUM_PROJECTIONS;
@@ -266,6 +282,7 @@ void RavReconstructor::reconstruct_shared(std::span<float* const> sinograms,
     for (std::int64_t first = 0; first < filters; first += RavFilterPlan::kBatch) {
       const float* in[RavFilterPlan::kBatch];
       float* out[RavFilterPlan::kBatch];
+      double mass[RavFilterPlan::kBatch];
       const auto count = static_cast<std::size_t>(
           std::min<std::int64_t>(RavFilterPlan::kBatch, filters - first));
       for (std::size_t l = 0; l < count; ++l) {
@@ -273,9 +290,11 @@ void RavReconstructor::reconstruct_shared(std::span<float* const> sinograms,
         const std::int64_t j = (first + l) % g.NUM_PROJECTIONS;
         in[l] = sinograms[n] + j * bins;
         out[l] = projection(n, j).data();
+        mass[l] = masses[n];
       }
       plan_.filter_batch(std::span<const float* const>(in, count),
-                         std::span<float* const>(out, count), work[0].filtered);
+                         std::span<float* const>(out, count), work[0].filtered,
+                         std::span<const double>(mass, count));
     }
     // The rows of the parts that fall to this thread (all of them, when the runtime gave fewer
     // threads than asked for).

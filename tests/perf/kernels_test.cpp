@@ -208,7 +208,9 @@ TEST_P(KernelTargets, FilterOfSixteenProjectionsAtOnceEqualsTheFilterOfEach) {
   TargetScope scope(GetParam());
   std::mt19937 rng(9);
   std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-  // The original filter, and a window with each padding (the padding fills the batch too).
+  // The original filter, and a window with each padding (the padding fills the batch too); with
+  // EDGE, each projection with a mass of its own: none (the edges repeated) or more than it
+  // holds (the edges continued down to zero).
   RavFilterOptions hann_edge, zero;
   hann_edge.window = RavFilterOptions::HANN;
   hann_edge.padding = RavFilterOptions::EDGE;
@@ -220,6 +222,8 @@ TEST_P(KernelTargets, FilterOfSixteenProjectionsAtOnceEqualsTheFilterOfEach) {
     std::vector<float> projections(static_cast<std::size_t>(bins) * RavFilterPlan::kBatch);
     for (float& v : projections) v = value(rng);
     std::vector<float> work(static_cast<std::size_t>(plan.batch_work_values()));
+    std::vector<double> masses;
+    for (int l = 0; l < RavFilterPlan::kBatch; ++l) masses.push_back(0.3 * bins * (l % 3));
     for (const std::size_t count : {std::size_t{1}, std::size_t{7}, std::size_t{16}}) {
       SCOPED_TRACE(std::to_string(bins) + " bins, " + std::to_string(count) + " projections");
       std::vector<float> expected = projections, actual = projections;
@@ -227,12 +231,12 @@ TEST_P(KernelTargets, FilterOfSixteenProjectionsAtOnceEqualsTheFilterOfEach) {
       std::vector<float*> out;
       for (std::size_t l = 0; l < count; ++l) {
         float* one = expected.data() + l * bins;
-        plan.filter(std::span<const float>(one, static_cast<std::size_t>(bins)), work);
+        plan.filter(std::span<const float>(one, static_cast<std::size_t>(bins)), work, masses[l]);
         std::copy_n(work.begin(), bins, one);
         in.push_back(actual.data() + l * bins);
         out.push_back(actual.data() + l * bins);  // in place
       }
-      plan.filter_batch(in, out, work);
+      plan.filter_batch(in, out, work, std::span(masses).first(count));
       EXPECT_TRUE(bits_equal(expected, actual));
     }
   }

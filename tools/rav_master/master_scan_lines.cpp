@@ -87,7 +87,8 @@ MasterLines master_scan_lines(const MasterScan& scan, bool horizontal) {
   lines.push_back({"", "", "--- Accuracy"});
   master_set(lines, "FILTER", "RAMP", "or SHEPP_LOGAN, COSINE, HAMMING, HANN, PARZEN against noise");
   master_set(lines, "FILTER_CUTOFF", "1.0", "the window's cutoff, a fraction of the Nyquist frequency");
-  master_set(lines, "PADDING", "ZERO", "padded ramp: values in 1/cm without the original offset");
+  master_set(lines, "PADDING", "EDGE",
+             "padded ramp: values in 1/cm, also for samples wider than the field");
   master_set(lines, "CORRECT_DEAD_PIXELS", "NO", "YES: dead and hot pixels of the flat field mended");
   master_set(lines, "RING_REMOVAL", "NONE", "SORTING: rings of miscalibrated columns removed");
   master_set(lines, "RING_STRENGTH", "2", "widest stripe removed, in bins");
