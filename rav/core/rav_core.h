@@ -131,6 +131,13 @@ struct RavFilterOptions {
   Window window = RAMP;
   float cutoff = 1.0f;  // fraction of the Nyquist frequency, in (0, 1]; not above 0: 1
   Padding padding = NONE;
+  // The factor each projection of the sinograms carries (a weight of its own for angles that
+  // are not evenly spaced; none: 1). EDGE gives projection j the sample's mass times its weight.
+  std::vector<float> weights;
+
+  float weight(std::int64_t j) const {
+    return weights.empty() ? 1.0f : weights[static_cast<std::size_t>(j)];
+  }
 
   bool is_default() const { return window == RAMP && cutoff == 1.0f && padding == NONE; }
 };
@@ -179,10 +186,11 @@ class RavFilterPlan {
 };
 
 // The mass of the sample in SINOGRAM (NUM_BINS x NUM_PROJECTIONS), which EDGE padding gives to
-// every projection: the largest integral of a projection that sees the whole sample (both edge
-// values at most 2 % of the sinogram's largest value); 0 when none does.
+// every projection (times its weight): the largest integral over its weight of a projection
+// that sees the whole sample (both edge values at most 2 % of the sinogram's largest value);
+// 0 when none does.
 double rav_sample_mass(std::int32_t NUM_BINS, std::int32_t NUM_PROJECTIONS,
-                       std::span<const float> sinogram);
+                       std::span<const float> sinogram, const RavFilterOptions& options);
 
 // Filters every projection of SINOGRAM (NUM_BINS x NUM_PROJECTIONS) in place through WORK
 // (kBatch projections at a time when WORK holds batch_work_values() values).

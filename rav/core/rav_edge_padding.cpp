@@ -1,6 +1,7 @@
 // The padding of a projection with EDGE: what the sample would have shown beyond the detector.
 //
-// Every parallel projection of a sample has the same integral, its mass. Where some projections
+// Every parallel projection of a sample has the same integral, its mass (times the weight the
+// projection carries, for angles that are not evenly spaced). Where some projections
 // see the whole sample, that mass is known, and a projection cut by the detector lacks the
 // difference. Its padding continues both edges from their values down to zero, each as the
 // quarter of an ellipse (the way the projection of a rounded body ends), both as long as puts the
@@ -26,7 +27,7 @@ double integral(const float* projection, std::int64_t bins) {
 }  // namespace
 
 double rav_sample_mass(std::int32_t NUM_BINS, std::int32_t NUM_PROJECTIONS,
-                       std::span<const float> sinogram) {
+                       std::span<const float> sinogram, const RavFilterOptions& options) {
   const std::int64_t bins = NUM_BINS;
   if (bins < 2 || NUM_PROJECTIONS < 1) return 0.0;
   const std::span<const float> used = sinogram.first(static_cast<std::size_t>(bins * NUM_PROJECTIONS));
@@ -36,7 +37,7 @@ double rav_sample_mass(std::int32_t NUM_BINS, std::int32_t NUM_PROJECTIONS,
   for (std::int64_t j = 0; j < NUM_PROJECTIONS; ++j) {
     const float* projection = used.data() + j * bins;
     if (std::max(projection[0], projection[bins - 1]) <= kOpenEdge * top) {
-      mass = std::max(mass, integral(projection, bins));
+      mass = std::max(mass, integral(projection, bins) / options.weight(j));
     }
   }
   return mass;

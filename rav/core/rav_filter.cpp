@@ -67,18 +67,21 @@ void RavFilterPlan::filter(std::span<const float> projection, std::span<float> w
 void rav_filter_sinogram(const RavFilterPlan& plan, std::int32_t NUM_PROJECTIONS,
                          std::span<float> sinogram, std::span<float> work) {
   const std::int64_t bins = plan.num_bins();
-  const double mass = plan.options().padding == RavFilterOptions::EDGE
-                          ? rav_sample_mass(plan.num_bins(), NUM_PROJECTIONS, sinogram)
+  const RavFilterOptions& options = plan.options();
+  const double mass = options.padding == RavFilterOptions::EDGE
+                          ? rav_sample_mass(plan.num_bins(), NUM_PROJECTIONS, sinogram, options)
                           : 0.0;
   if (std::ssize(work) >= plan.batch_work_values()) {
-    const double masses[RavFilterPlan::kBatch] = {mass, mass, mass, mass, mass, mass, mass, mass,
-                                                  mass, mass, mass, mass, mass, mass, mass, mass};
     // Sixteen projections at a time, in place.
     for (std::int64_t first = 0; first < NUM_PROJECTIONS; first += RavFilterPlan::kBatch) {
       float* batch[RavFilterPlan::kBatch];
+      double masses[RavFilterPlan::kBatch];
       const auto count = static_cast<std::size_t>(
           std::min<std::int64_t>(RavFilterPlan::kBatch, NUM_PROJECTIONS - first));
-      for (std::size_t l = 0; l < count; ++l) batch[l] = sinogram.data() + (first + l) * bins;
+      for (std::size_t l = 0; l < count; ++l) {
+        batch[l] = sinogram.data() + (first + l) * bins;
+        masses[l] = mass * options.weight(first + static_cast<std::int64_t>(l));
+      }
       plan.filter_batch(std::span<const float* const>(batch, count),
                         std::span<float* const>(batch, count), work, std::span(masses, count));
     }
@@ -87,7 +90,7 @@ void rav_filter_sinogram(const RavFilterPlan& plan, std::int32_t NUM_PROJECTIONS
   for (std::int64_t j = 0; j < NUM_PROJECTIONS; ++j) {
     const auto projection = sinogram.subspan(static_cast<std::size_t>(j * bins),
                                              static_cast<std::size_t>(bins));
-    plan.filter(projection, work, mass);
+    plan.filter(projection, work, mass * options.weight(j));
     std::copy_n(work.begin(), bins, projection.begin());
   }
 }

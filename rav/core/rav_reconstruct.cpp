@@ -34,7 +34,8 @@ std::array<double, 2> sample_masses(const RavGeometry& g, const RavFilterPlan& p
   for (std::size_t n = 0; n < sinograms.size(); ++n) {
     masses[n] = rav_sample_mass(g.NUM_BINS, g.NUM_PROJECTIONS,
                                 std::span<const float>(sinograms[n], static_cast<std::size_t>(
-                                                                         g.sinogram_values())));
+                                                                         g.sinogram_values())),
+                                plan.options());
   }
   return masses;
 }
@@ -185,7 +186,7 @@ void rav_reconstruct_over(const RavGeometry& geometry, std::int32_t OV, const Ra
                     const std::span<float> out = work[n].filtered;
                     plan.filter(std::span<const float>(sinograms[n] + j * bins,
                                                        static_cast<std::size_t>(bins)),
-                                out, masses[n]);
+                                out, masses[n] * plan.options().weight(j));
                     return std::span<const float>(out.first(static_cast<std::size_t>(bins)));
                   },
                   work.first(slices.size()), two(slices).data());
@@ -290,7 +291,7 @@ void RavReconstructor::reconstruct_shared(std::span<float* const> sinograms,
         const std::int64_t j = (first + l) % g.NUM_PROJECTIONS;
         in[l] = sinograms[n] + j * bins;
         out[l] = projection(n, j).data();
-        mass[l] = masses[n];
+        mass[l] = masses[n] * plan_.options().weight(j);
       }
       plan_.filter_batch(std::span<const float* const>(in, count),
                          std::span<float* const>(out, count), work[0].filtered,

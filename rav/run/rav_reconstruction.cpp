@@ -107,6 +107,7 @@ RunPlan plan_run(const ParameterSet& parameters, const FileAngles& file_angles,
   s.METHOD = p.OVERSAMPLING_FACTOR;
   s.DISPLAY_GRAPHICS = p.DISPLAY_GRAPHICS;
   s.filter = rav_filter_options(p);
+  s.filter.weights = r.pass.PROJECTION_WEIGHTS;
   s.rings = rav_ring_options(p);
   // Two slices are reconstructed together when both fit into the (enlarged) cache.
   const auto cache_limit = static_cast<std::int64_t>(

@@ -126,6 +126,62 @@ TEST(FilterWindows, EdgePaddingContinuesTheEdgeValues) {
   }
 }
 
+// Where some projections see the whole sample, EDGE continues a cut projection from its edge
+// values down to zero, holding the mass it lacks; a projection that is cut by the weight of its
+// own angle gets its weight's share, so that weighting a sinogram weights its filtered
+// projections alike.
+TEST(FilterWindows, EdgePaddingContinuesCutProjectionsToTheSampleMass) {
+  // A uniform ellipse of half axes 24 and 40 bins from 0 to 90 degrees: the field of 64 bins
+  // sees all of it in the first three projections and cuts the others.
+  const std::int32_t bins = 64, projections = 6;
+  const double a = 24.0, b = 40.0;
+  std::vector<float> sinogram(static_cast<std::size_t>(bins) * projections);
+  for (std::int32_t j = 0; j < projections; ++j) {
+    const double angle = kPi / 2 * j / (projections - 1);
+    const double rho2 = a * a * std::cos(angle) * std::cos(angle) +
+                        b * b * std::sin(angle) * std::sin(angle);
+    for (std::int32_t k = 0; k < bins; ++k) {
+      const double s = k + 0.5 - bins / 2.0;
+      sinogram[j * bins + k] =
+          static_cast<float>(2.0 * a * b / rho2 * std::sqrt(std::max(0.0, rho2 - s * s)));
+    }
+  }
+  Options edge;
+  edge.padding = Options::EDGE;
+  const double mass = rav_sample_mass(bins, projections, sinogram, edge);
+  EXPECT_NEAR(mass, kPi * a * b, 0.005 * mass);
+
+  const RavFilterPlan plan(bins, edge);
+  const std::int64_t room = plan.NFFT() - bins;
+  const float* cut = sinogram.data() + 5 * bins;
+  std::vector<float> padding(static_cast<std::size_t>(room));
+  rav_edge_padding(cut, bins, plan.NFFT(), mass, padding.data(), 1);
+  double visible = 0.0, added = 0.0;
+  for (std::int32_t k = 0; k < bins; ++k) visible += cut[k];
+  for (float v : padding) added += v;
+  EXPECT_NEAR(added, mass - visible, 0.03 * (mass - visible));
+  EXPECT_NEAR(padding.front(), cut[bins - 1], 0.01 * cut[bins - 1]);  // after the last bin
+  EXPECT_NEAR(padding.back(), cut[0], 0.01 * cut[0]);                 // before the first
+  EXPECT_TRUE(std::is_sorted(padding.begin(), padding.begin() + room / 2, std::greater<>()));
+  EXPECT_EQ(padding[room / 2 - 1], 0.0f);
+
+  std::vector<float> plain = sinogram, weighted = sinogram;
+  Options weighed = edge;
+  for (std::int32_t j = 0; j < projections; ++j) {
+    weighed.weights.push_back(0.7f + 0.15f * j);
+    for (std::int32_t k = 0; k < bins; ++k) weighted[j * bins + k] *= weighed.weights.back();
+  }
+  std::vector<float> work(static_cast<std::size_t>(plan.work_values()));
+  rav_filter_sinogram(plan, projections, plain, work);
+  rav_filter_sinogram(RavFilterPlan(bins, weighed), projections, weighted, work);
+  for (std::int32_t j = 0; j < projections; ++j) {
+    for (std::int32_t k = 0; k < bins; ++k) {
+      ASSERT_NEAR(weighted[j * bins + k], weighed.weights[j] * plain[j * bins + k], 1e-3)
+          << j << " " << k;
+    }
+  }
+}
+
 // A uniform disc (1/cm 0.2 over a radius of 40 of 128 bins) with Gaussian noise on its
 // sinogram: the noise of the reconstructed centre falls from window to window in the order of
 // their narrowing, and with the cutoff; the mean stays.
