@@ -1,9 +1,12 @@
 // Sinogram assembly of a pass: the pass's rows (or columns) of every projection, corrected for
 // background and flat field, minus the logarithm, scaled, one row of each slice's sinogram.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "dax.h"
@@ -208,6 +211,28 @@ void display_first_sinogram(const SinogramPass& pass, std::span<float> SINOGRAMS
   VU_UPDATE(status);
 }
 
+// Writes SINOGRAM as the file NAME: under a temporary name beside it (beside the file a link
+// points to), renamed into place once it is whole, so that a write that fails leaves an earlier
+// file of that name as it was. False when it failed (the temporary file is then gone).
+bool write_sinogram(const std::string& name, const SinogramPass& pass, std::span<float> sinogram,
+                    std::int32_t& status) {
+  std::error_code error;
+  std::string target = name;
+  if (std::filesystem::is_symlink(name, error)) {
+    const std::filesystem::path linked = std::filesystem::weakly_canonical(name, error);
+    if (!error) target = linked.string();
+  }
+  const std::string temporary = target + ".tmp-" + std::to_string(::getpid());
+  std::int32_t retstat = 0;
+  DAX_OUT_ZELFA(temporary, pass.NUM_BINS, pass.NUM_PROJECTIONS, 1, 1, pass.NUM_BINS,
+                pass.NUM_PROJECTIONS, sinogram, retstat, status);
+  if (retstat == 0 && status == ST_OK && std::rename(temporary.c_str(), target.c_str()) == 0) {
+    return true;
+  }
+  std::remove(temporary.c_str());
+  return false;
+}
+
 void output_sinograms(const SinogramPass& pass, std::span<float> SINOGRAMS,
                       std::int32_t& status) {
   UT_WRITE("INFO: Outputting sinograms", status);
@@ -223,13 +248,12 @@ void output_sinograms(const SinogramPass& pass, std::span<float> SINOGRAMS,
     const std::string name = "sino_" + number + ".zlf";
     UT_WRITE(name, status);
     std::printf("Before DAX_OUT_ZELFA\n");
-    std::int32_t retstat = 0;
-    DAX_OUT_ZELFA(name, pass.NUM_BINS, pass.NUM_PROJECTIONS, 1, 1, pass.NUM_BINS,
-                  pass.NUM_PROJECTIONS,
-                  SINOGRAMS.subspan(static_cast<std::size_t>((k - 1) * sinogram_size),
-                                    static_cast<std::size_t>(sinogram_size)),
-                  retstat, status);
-    if (retstat != 0 && status == ST_OK) {
+    const bool written =
+        write_sinogram(name, pass,
+                       SINOGRAMS.subspan(static_cast<std::size_t>((k - 1) * sinogram_size),
+                                         static_cast<std::size_t>(sinogram_size)),
+                       status);
+    if (!written && status == ST_OK) {
       // A sinogram file that was asked for and not written is lost data, not a detail.
       UT_WRITE("ERROR: Problem outputting sinogram file " + name, status);
       ST_SAVE(kRoutine);

@@ -244,6 +244,31 @@ TEST_F(SafeRuns, FullDeviceKeepsTheEarlierVolume) {
             "LISTING\nrecon.raw\nrecon.raw.info\nrecon.raw.mhd\nSAME\n");
 }
 
+TEST_F(SafeRuns, FailedSinogramOutputKeepsTheEarlierSinograms) {
+  // Sinograms of 64 bins x 48 projections (12 KiB each) do not fit under a limit of 8 KiB on the
+  // size of a file (the volume of 16 x 16 pixels does): the first one fails.
+  make_scan({"--bins", "64", "--projections", "48"});
+  set_parameter("END_VOXEL_1", "16");
+  set_parameter("END_VOXEL_2", "16");
+  set_parameter("OUTPUT_SINOGRAMS", "YES");
+  write("sino_0001.zlf", "earlier sinogram 1");
+  write("sino_0002.zlf", "earlier sinogram 2");
+  const RunResult r = test_support::run(
+      "/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 16 && exec " + std::string(test_support::kVuzav) +
+                            " phantom.par"},
+      {.dir = dir_});
+  EXPECT_EQ(r.exit_code, 1) << r.out;
+  EXPECT_NE(r.out.find("ERROR: Problem outputting sinogram file sino_0001.zlf"),
+            std::string::npos)
+      << r.out;
+  EXPECT_TRUE(read("sino_0001.zlf") == "earlier sinogram 1") << "sinogram 1 changed";
+  EXPECT_TRUE(read("sino_0002.zlf") == "earlier sinogram 2") << "sinogram 2 changed";
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos)
+        << entry.path() << " left behind";
+  }
+}
+
 TEST_F(SafeRuns, ClosedStandardDescriptorsDoNotReceiveTheVolume) {
   make_earlier_volume();
   fs::remove(path("recon.raw"));
