@@ -230,8 +230,11 @@ bool check_axis_keywords(const ParameterSet& p, std::int32_t NUM_BINS,
   std::string problem;
   const auto projections =
       static_cast<std::int32_t>(std::min<std::int64_t>(NUM_PROJECTIONS, INT32_MAX));
+  // The angles the run will take: those of an HDF5 file with ANGLES_FROM_FILE.
+  ParameterSet angles = p;
+  rav_even_file_angles(angles, projections);
   rav_half_acquisition(NUM_BINS, projections, axis,
-                       {p.ANGLE_OFFSET, p.ANGLE_BETWEEN_PROJECTIONS, {}}, problem);
+                       {angles.ANGLE_OFFSET, angles.ANGLE_BETWEEN_PROJECTIONS, {}}, problem);
   if (problem.empty()) return true;
   return refuse("HALF_ACQUISITION = YES: " + problem, kBadReal, status);
 }

@@ -91,6 +91,17 @@ std::vector<float> angle_weights(const std::vector<double>& radians) {
   return weights;
 }
 
+// Evenly spaced DEGREES put into P as the parameter file would give them (the first angle and
+// the step); answers the step, NaN (P unchanged) when they are not evenly spaced.
+double put_even_angles(ParameterSet& p, const std::vector<double>& degrees) {
+  const double step = even_step(degrees);
+  if (!std::isnan(step)) {
+    p.ANGLE_OFFSET = static_cast<float>(degrees.front()) * kDegree;
+    p.ANGLE_BETWEEN_PROJECTIONS = static_cast<float>(step) * kDegree;
+  }
+  return step;
+}
+
 }  // namespace
 
 std::string rav_angles_problem(const ParameterSet& p, std::int32_t NUM_PROJECTIONS) {
@@ -132,6 +143,14 @@ std::string rav_angles_problem(const ParameterSet& p, std::int32_t NUM_PROJECTIO
   return "";
 }
 
+void rav_even_file_angles(ParameterSet& p, std::int32_t NUM_PROJECTIONS) {
+  std::vector<double> degrees;
+  std::string problem;
+  if (p.ANGLES_FROM_FILE && file_angles(p, NUM_PROJECTIONS, degrees, problem)) {
+    put_even_angles(p, degrees);
+  }
+}
+
 std::vector<double> rav_file_angles(ParameterSet& p, std::int32_t NUM_PROJECTIONS,
                                     std::vector<float>& weights, std::int32_t& status) {
   weights.clear();
@@ -139,11 +158,8 @@ std::vector<double> rav_file_angles(ParameterSet& p, std::int32_t NUM_PROJECTION
   std::string problem;
   if (!p.ANGLES_FROM_FILE || !file_angles(p, NUM_PROJECTIONS, degrees, problem)) return radians;
   const std::string where = std::string(kTheta) + " of " + trimmed(p.STACK_FILE);
-  const double step = even_step(degrees);
+  const double step = put_even_angles(p, degrees);
   if (!std::isnan(step)) {
-    // Evenly spaced: the first angle and the step, as the parameter file would give them.
-    p.ANGLE_OFFSET = static_cast<float>(degrees.front()) * kDegree;
-    p.ANGLE_BETWEEN_PROJECTIONS = static_cast<float>(step) * kDegree;
     UT_WRITE("INFO: Angles from " + where + ": from " + degrees_text(degrees.front()) +
                  " degrees in steps of " + degrees_text(step),
              status);

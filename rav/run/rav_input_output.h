@@ -48,6 +48,8 @@ std::string rav_angles_problem(const ParameterSet& p, std::int32_t NUM_PROJECTIO
 // angular range against the mean share. WEIGHTS stays empty otherwise.
 std::vector<double> rav_file_angles(ParameterSet& p, std::int32_t NUM_PROJECTIONS,
                                     std::vector<float>& weights, std::int32_t& status);
+// The same for evenly spaced angles only, without a word: P's angles as the run will take them.
+void rav_even_file_angles(ParameterSet& p, std::int32_t NUM_PROJECTIONS);
 
 // The geometry of the volume of a run (P with the axes exchanged for a horizontal rotation
 // axis): its size, the voxel size from the pixel size (pixels when that is not known), the

@@ -293,6 +293,26 @@ TEST_F(Formats, VolumesOfEveryFormatAreWrittenSafely) {
       << r.out;
 }
 
+// A half-acquisition scan over a whole turn whose parameter file gives the angles of a half
+// turn: with ANGLES_FROM_FILE the file's angles are those the run checks and joins.
+TEST_F(Formats, HalfAcquisitionTakesTheAnglesOfTheFile) {
+  if (!have({"numpy", "h5py"})) GTEST_SKIP() << missing_;
+  e2e::fs::remove_all(scan_);
+  const RunResult written = test_support::run(
+      test_support::kPhantom, {"--out", scan_.string(), "--relative", "--bins", "64", "--projections",
+                               "48", "--slices", "3", "--turn", "360", "--half-acquisition",
+                               "--axis-offset", "20"});
+  ASSERT_EQ(written.exit_code, 0) << written.out;
+  ASSERT_EQ(run({}).exit_code, 0);
+  const std::vector<float> expected = volume();
+  client({"hdf5", ".", "scan.h5", "--theta-step", "7.5"});
+  const RunResult r = run({"NUM_FIRST_IMAGE = 0", "NUM_LAST_IMAGE = 47", "STACK_FILE = scan.h5",
+                           "ANGLES_FROM_FILE = YES", "ANGLE_BETWEEN_PROJECTIONS = 3.75"},
+                          {"BACKGROUND_FILE", "FLATFIELD_FILE", "ANGLE_BETWEEN_PROJECTIONS"});
+  ASSERT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(volume(), expected);
+}
+
 // Projections missing from the first quarter of the half turn: the file's angles are used one
 // by one and each projection weighted by its share, so that the region the phantom holds
 // uniform comes out as from the whole scan.
