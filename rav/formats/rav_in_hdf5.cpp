@@ -275,3 +275,31 @@ bool rav_hdf5_values(std::string_view file_name, std::string_view dataset,
   if (!found) values.clear();
   return found;
 }
+
+bool rav_hdf5_shape(std::string_view file_name, std::string_view dataset, RavHdf5Shape& shape,
+                    std::string& problem) {
+  quiet_library();
+  problem.clear();
+  shape = RavHdf5Shape{};
+  OpenHdf5 open;
+  open.name = std::string(file_name);
+  open.dataset_name = std::string(dataset);
+  open.file = H5Fopen(open.name.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+  if (open.file < 0) {
+    problem = open.name + " cannot be opened as an HDF5 file" + library_error();
+    return false;
+  }
+  if (H5Lexists(open.file, open.dataset_name.c_str(), H5P_DEFAULT) > 0) {
+    open.dataset = H5Dopen2(open.file, open.dataset_name.c_str(), H5P_DEFAULT);
+  }
+  H5Eclear2(H5E_DEFAULT);
+  if (open.dataset >= 0) {
+    const std::string reason = dataset_shape(open.dataset, open);
+    if (!reason.empty()) problem = open.name + ": " + reason;
+    H5Dclose(open.dataset);
+  }
+  H5Fclose(open.file);
+  if (open.dataset < 0 || !problem.empty()) return false;
+  shape = {open.images, open.rows, open.columns, open.real};
+  return true;
+}

@@ -37,5 +37,14 @@ std::int64_t rav_hdf5_images(std::string_view file_name, std::string_view datase
 bool rav_hdf5_values(std::string_view file_name, std::string_view dataset,
                      std::vector<double>& values, std::string& problem);
 
+// The shape of DATASET in FILE_NAME as the reader takes it, found without a word: true with it
+// when the dataset can be input, false with PROBLEM empty when there is no such dataset, false
+// with PROBLEM saying why when the file or the dataset cannot be used.
+struct RavHdf5Shape {
+  std::int64_t images = 0, rows = 0, columns = 0;  // a 2-D dataset is one image
+  bool real = false;                               // floating-point values
+};
+bool rav_hdf5_shape(std::string_view file_name, std::string_view dataset, RavHdf5Shape& shape,
+                    std::string& problem);
 // Closes the file the reader keeps open.
 void rav_hdf5_close();

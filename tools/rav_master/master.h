@@ -57,17 +57,26 @@ struct MasterSeries {
   std::string name(std::int32_t number) const;
 };
 
-// What a scan folder holds: the projections, and a background and flat fields if any.
+// What a scan folder holds: the projections, and a background and flat fields if any. The
+// projections of an HDF5 file are its images 0 to N - 1 (PROJECTIONS.prefix is then the file).
 struct MasterScan {
   MasterSeries projections;
   std::string background;                // empty: none
   std::string flat;                      // a single flat field (empty: none)
   std::optional<MasterSeries> flats;     // a changing flat field
   MasterImageHeader header;              // of the projections (all agree)
+  std::string stack;                     // the HDF5 file holding every projection (empty: none)
+  std::vector<double> theta;             // its angles in degrees, one per projection (or none)
 };
-// Finds the series of OPTIONS.source (a folder, a pattern, or a prefix) and checks every image's
-// header. False after "ERROR: " lines naming the file.
+// Finds the series of OPTIONS.source (a folder, a pattern, or a prefix; or an HDF5 file of the
+// DataExchange layout, through master_find_hdf5_scan) and checks every image's header. False
+// after "ERROR: " lines naming the file.
 bool master_find_scan(const MasterOptions& options, MasterScan& scan);
+// The scan of an HDF5 file FILE: the images of /exchange/data, the means of
+// /exchange/data_dark and /exchange/data_white as background and flat field (unless the options
+// name others, or none), the angles of /exchange/theta. False after an "ERROR: " line.
+bool master_find_hdf5_scan(const MasterOptions& options, const std::string& file,
+                           MasterScan& scan);
 
 // ---------------------------------------------------------------------------------------------
 // The parameter file.

@@ -105,7 +105,31 @@ struct Context {
   std::string folder;
 };
 
+// The angles of an HDF5 file (its first angle and mean step, which the worker replaces by the
+// file's own with ANGLES_FROM_FILE).
+void file_angles(Context& c) {
+  const std::vector<double>& theta = c.scan.theta;
+  if (!c.o.turn.empty() || !c.o.angle_step.empty() || !c.o.angle_offset.empty()) {
+    message("WARNING: The angles are those of /exchange/theta: --turn, --angle-step and "
+            "--angle-offset are not used");
+  }
+  const auto text = [](double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.7g", value);
+    return std::string(buffer);
+  };
+  const double step = (theta.back() - theta.front()) / static_cast<double>(theta.size() - 1);
+  master_set(c.lines, "ANGLE_BETWEEN_PROJECTIONS", text(step),
+             "degrees, from /exchange/theta (" + std::to_string(c.PROJECTIONS) +
+                 " projections over " + text(step * static_cast<double>(theta.size())) + ")");
+  master_set(c.lines, "ANGLE_OFFSET", text(theta.front()), "degrees, from /exchange/theta");
+}
+
 void choose_angles(Context& c) {
+  if (!c.scan.theta.empty()) {
+    file_angles(c);
+    return;
+  }
   std::string guess;
   if (c.o.turn.empty()) {
     master_set(c.lines, "ANGLE_BETWEEN_PROJECTIONS", master_step_text(180.0, c.PROJECTIONS));

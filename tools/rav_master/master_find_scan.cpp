@@ -10,6 +10,7 @@
 #include <numeric>
 
 #include "master.h"
+#include "rav_input_output.h"
 #include "ut.h"
 
 namespace fs = std::filesystem;
@@ -294,6 +295,12 @@ bool check_images(MasterScan& scan) {
 }  // namespace
 
 bool master_find_scan(const MasterOptions& o, MasterScan& scan) {
+  // One HDF5 file holds a whole scan; its format by its name, as the worker takes it.
+  std::error_code ignored;
+  if (fs::is_regular_file(o.source, ignored) &&
+      rav_input_format(ParameterSet{}, o.source) == RavImageFormat::HDF5) {
+    return master_find_hdf5_scan(o, fs::absolute(o.source).lexically_normal().string(), scan);
+  }
   std::vector<std::string> candidates, folder_files;
   std::string folder;
   list_files(o.source, candidates, folder_files, folder);

@@ -27,7 +27,9 @@ void flat_lines(MasterLines& lines, const MasterScan& scan) {
              series ? "a numbered series of flat fields, interpolated along the scan"
                     : "one flat field for the whole scan");
   master_set(lines, "FLATFIELD_FILE", scan.flat.empty() ? "N.A." : scan.flat,
-             scan.flat.empty() ? "not used" : "the flat field");
+             scan.flat.empty()            ? "not used"
+             : scan.flat == scan.stack ? "the mean of its /exchange/data_white"
+                                         : "the flat field");
   const MasterSeries s = series ? *scan.flats : MasterSeries{};
   auto number = [&](std::int32_t value) { return series ? std::to_string(value) : "N.A."; };
   const std::string unused = series ? "" : "not used";
@@ -52,7 +54,15 @@ MasterLines master_scan_lines(const MasterScan& scan, bool horizontal) {
   lines.push_back({"", "", "Written by rav_master from the scan in " + scan.projections.prefix});
   lines.push_back({"", "", ""});
   lines.push_back({"", "", "--- Projection series"});
-  series_lines(lines, scan.projections);
+  if (scan.stack.empty()) {
+    series_lines(lines, scan.projections);
+  } else {
+    master_set(lines, "STACK_FILE", scan.stack, "every projection: the images of /exchange/data");
+    master_set(lines, "NUM_FIRST_IMAGE", "0", "first image of the file (from 0)");
+    master_set(lines, "NUM_LAST_IMAGE", std::to_string(scan.projections.last),
+               "last image (" + std::to_string(scan.projections.count()) + " projections)");
+    master_set(lines, "FILE_INTERVAL", "1", "every image");
+  }
   master_set(lines, "NUM_IMAGE_1", std::to_string(scan.header.DIM_1),
              "pixels along the first image axis (" + scan.header.pixel_type + ")");
   master_set(lines, "NUM_IMAGE_2", std::to_string(scan.header.DIM_2),
@@ -65,11 +75,18 @@ MasterLines master_scan_lines(const MasterScan& scan, bool horizontal) {
   master_set(lines, "SUBTRACT_BACKGROUND", yes_no(!scan.background.empty()),
              "subtract the background from projections and flat fields");
   master_set(lines, "BACKGROUND_FILE", scan.background.empty() ? "N.A." : scan.background,
-             scan.background.empty() ? "not used" : "the background (dark) image");
+             scan.background.empty()            ? "not used"
+             : scan.background == scan.stack ? "the mean of its /exchange/data_dark"
+                                               : "the background (dark) image");
   flat_lines(lines, scan);
   lines.push_back({"", "", ""});
   lines.push_back({"", "", "--- Reconstruction"});
   master_set(lines, "TAKE_LOGARITHM", "YES", "minus the natural logarithm of the intensity");
+  if (!scan.stack.empty()) {
+    master_set(lines, "ANGLES_FROM_FILE", scan.theta.empty() ? "NO" : "YES",
+               scan.theta.empty() ? "the file has no /exchange/theta"
+                                  : "the angles of /exchange/theta (the two below agree)");
+  }
   // Chosen later (master_choose), in this order.
   for (const char* keyword : {"ANGLE_OFFSET", "ANGLE_BETWEEN_PROJECTIONS"}) {
     master_set(lines, keyword, "", "");
