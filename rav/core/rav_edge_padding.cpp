@@ -9,6 +9,7 @@
 // padding repeats the edge values.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "rav_numerics.h"
 
@@ -30,7 +31,8 @@ double rav_sample_mass(std::int32_t NUM_BINS, std::int32_t NUM_PROJECTIONS,
                        std::span<const float> sinogram, const RavFilterOptions& options) {
   const std::int64_t bins = NUM_BINS;
   if (bins < 2 || NUM_PROJECTIONS < 1) return 0.0;
-  const std::span<const float> used = sinogram.first(static_cast<std::size_t>(bins * NUM_PROJECTIONS));
+  const std::span<const float> used =
+      sinogram.first(static_cast<std::size_t>(bins * NUM_PROJECTIONS));
   const float top = *std::max_element(used.begin(), used.end());
   if (!(top > 0.0f)) return 0.0;
   double mass = 0.0;
@@ -57,7 +59,7 @@ void rav_edge_padding(const float* projection, std::int32_t bins, std::int64_t N
   const double left = std::max(first, 0.0f), right = std::max(last, 0.0f);
   const double missing = mass - integral(projection, bins);
   // A quarter ellipse of height E and length L holds π/4·E·L: one length for both edges.
-  const double length = left + right > 0.0 && missing > 0.0 ? missing / (left + right) * 4.0 / M_PI
+  const double length = left + right > 0.0 && missing > 0.0 ? missing / (left + right) * 4.0 / std::numbers::pi
                                                             : 0.0;
   for (std::int64_t i = 0; i < room; ++i) {
     const std::int64_t x = i < after ? i : room - 1 - i;  // bins beyond the edge, less one

@@ -63,9 +63,8 @@ void report_threads(const RunPlan& r, std::int32_t& status) {
     return;
   }
   UT_WRITE("INFO: Running in parallel on " + ut_fmt_int(threads, 3) + " processors", status);
-  UT_WRITE("INFO: Reconstructing " + std::to_string(shared ? std::min(pair, largest) : threads * pair) +
-               " slices simultaneously",
-           status);
+  const std::int64_t together = shared ? std::min(pair, largest) : threads * pair;
+  UT_WRITE("INFO: Reconstructing " + std::to_string(together) + " slices simultaneously", status);
 }
 
 // The angles of an HDF5 file, with ANGLES_FROM_FILE, when they are not evenly spaced (evenly

@@ -323,9 +323,9 @@ TEST_F(Formats, HalfAcquisitionTakesTheAnglesOfTheFile) {
   if (!have({"numpy", "h5py"})) GTEST_SKIP() << missing_;
   e2e::fs::remove_all(scan_);
   const RunResult written = test_support::run(
-      test_support::kPhantom, {"--out", scan_.string(), "--relative", "--bins", "64", "--projections",
-                               "48", "--slices", "3", "--turn", "360", "--half-acquisition",
-                               "--axis-offset", "20"});
+      test_support::kPhantom,
+      {"--out", scan_.string(), "--relative", "--bins", "64", "--projections", "48", "--slices",
+       "3", "--turn", "360", "--half-acquisition", "--axis-offset", "20"});
   ASSERT_EQ(written.exit_code, 0) << written.out;
   ASSERT_EQ(run({}).exit_code, 0);
   const std::vector<float> expected = volume();
