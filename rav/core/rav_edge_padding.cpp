@@ -59,8 +59,9 @@ void rav_edge_padding(const float* projection, std::int32_t bins, std::int64_t N
   const double left = std::max(first, 0.0f), right = std::max(last, 0.0f);
   const double missing = mass - integral(projection, bins);
   // A quarter ellipse of height E and length L holds π/4·E·L: one length for both edges.
-  const double length = left + right > 0.0 && missing > 0.0 ? missing / (left + right) * 4.0 / std::numbers::pi
-                                                            : 0.0;
+  const double length = left + right > 0.0 && missing > 0.0
+                            ? missing / (left + right) * 4.0 / std::numbers::pi
+                            : 0.0;
   for (std::int64_t i = 0; i < room; ++i) {
     const std::int64_t x = i < after ? i : room - 1 - i;  // bins beyond the edge, less one
     const double t = length > 0.0 ? (static_cast<double>(x) + 0.5) / length : 1.0;
