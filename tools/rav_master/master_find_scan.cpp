@@ -4,12 +4,14 @@
 #include <glob.h>
 
 #include <algorithm>
+#include <climits>
 #include <cctype>
 #include <filesystem>
 #include <map>
 #include <numeric>
 
 #include "master.h"
+#include "rav_in_tiff.h"
 #include "rav_input_output.h"
 #include "ut.h"
 
@@ -255,7 +257,8 @@ bool find_corrections(const MasterOptions& o, const std::vector<std::string>& fi
 bool check_images(MasterScan& scan) {
   std::string problem;
   const MasterSeries& p = scan.projections;
-  if (!master_read_header(p.name(p.first), scan.header, problem)) {
+  if (!master_read_header(scan.stack.empty() ? p.name(p.first) : scan.stack, scan.header,
+                          problem)) {
     error(problem);
     return false;
   }
@@ -280,7 +283,7 @@ bool check_images(MasterScan& scan) {
     }
     return true;
   };
-  for (std::int32_t n = p.first; n <= p.last; n += p.interval) {
+  for (std::int32_t n = p.first; scan.stack.empty() && n <= p.last; n += p.interval) {
     if (!agrees(p.name(n), true)) return false;
   }
   if (!scan.background.empty() && !agrees(scan.background, false)) return false;
@@ -292,23 +295,40 @@ bool check_images(MasterScan& scan) {
   }
   return true;
 }
+
+// The pages of a TIFF file FILE as the projections (more than one page: a stack), in SCAN.
+bool tiff_stack(const std::string& file, MasterScan& scan) {
+  std::int32_t retstat = 0, status = ST_OK;
+  const std::int64_t pages = rav_tiff_pages(file, retstat, status);
+  if (retstat != 0 || status != ST_OK || pages < 2 || pages > INT32_MAX) return false;
+  scan.stack = file;
+  scan.projections = MasterSeries{file, "", 0, static_cast<std::int32_t>(pages - 1), 1, false, 0};
+  return true;
+}
 }  // namespace
 
 bool master_find_scan(const MasterOptions& o, MasterScan& scan) {
-  // One HDF5 file holds a whole scan; its format by its name, as the worker takes it.
+  // One file may hold a whole scan (an HDF5 file, a TIFF stack); its format by its name, as the
+  // worker takes it.
   std::error_code ignored;
-  if (fs::is_regular_file(o.source, ignored) &&
-      rav_input_format(ParameterSet{}, o.source) == RavImageFormat::HDF5) {
-    return master_find_hdf5_scan(o, fs::absolute(o.source).lexically_normal().string(), scan);
-  }
+  const bool one_file = fs::is_regular_file(o.source, ignored);
+  const std::string file = fs::absolute(o.source, ignored).lexically_normal().string();
+  const RavImageFormat format = rav_input_format(ParameterSet{}, o.source);
+  if (one_file && format == RavImageFormat::HDF5) return master_find_hdf5_scan(o, file, scan);
   std::vector<std::string> candidates, folder_files;
   std::string folder;
   list_files(o.source, candidates, folder_files, folder);
-  if (!find_projections(o, candidates, folder, scan.projections)) return false;
+  if (!(one_file && format == RavImageFormat::TIFF && tiff_stack(file, scan)) &&
+      !find_projections(o, candidates, folder, scan.projections)) {
+    return false;
+  }
   if (!find_corrections(o, folder_files, scan)) return false;
   if (!check_images(scan)) return false;
   const MasterSeries& p = scan.projections;
-  info("Projections: " + p.name(p.first) + " to " + p.name(p.last) + " (" +
+  const std::string named = scan.stack.empty() ? p.name(p.first) + " to " + p.name(p.last)
+                                               : scan.stack + ", pages 0 to " +
+                                                     std::to_string(p.last);
+  info("Projections: " + named + " (" +
        std::to_string(p.count()) + " images of " + std::to_string(scan.header.DIM_1) + " x " +
        std::to_string(scan.header.DIM_2) + " " + scan.header.pixel_type + " pixels, " +
        (scan.header.big_endian ? "big" : "little") + "-endian)");

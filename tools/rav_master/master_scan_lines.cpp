@@ -1,6 +1,7 @@
 // The lines of a parameter file that the scan itself decides: the series, the image sizes, the
 // background and the flat fields. The values that are chosen follow in master_choose.cpp.
 #include "master.h"
+#include "rav_in_image.h"
 
 namespace {
 std::string yes_no(bool value) { return value ? "YES" : "NO"; }
@@ -50,6 +51,7 @@ void flat_lines(MasterLines& lines, const MasterScan& scan) {
 }  // namespace
 
 MasterLines master_scan_lines(const MasterScan& scan, bool horizontal) {
+  const bool hdf5 = !scan.stack.empty() && rav_image_format_of(scan.stack) == RavImageFormat::HDF5;
   MasterLines lines;
   lines.push_back({"", "", "Written by rav_master from the scan in " + scan.projections.prefix});
   lines.push_back({"", "", ""});
@@ -57,7 +59,9 @@ MasterLines master_scan_lines(const MasterScan& scan, bool horizontal) {
   if (scan.stack.empty()) {
     series_lines(lines, scan.projections);
   } else {
-    master_set(lines, "STACK_FILE", scan.stack, "every projection: the images of /exchange/data");
+    master_set(lines, "STACK_FILE", scan.stack,
+               hdf5 ? "every projection: the images of /exchange/data"
+                    : "every projection: the pages of the file");
     master_set(lines, "NUM_FIRST_IMAGE", "0", "first image of the file (from 0)");
     master_set(lines, "NUM_LAST_IMAGE", std::to_string(scan.projections.last),
                "last image (" + std::to_string(scan.projections.count()) + " projections)");
@@ -82,7 +86,7 @@ MasterLines master_scan_lines(const MasterScan& scan, bool horizontal) {
   lines.push_back({"", "", ""});
   lines.push_back({"", "", "--- Reconstruction"});
   master_set(lines, "TAKE_LOGARITHM", "YES", "minus the natural logarithm of the intensity");
-  if (!scan.stack.empty()) {
+  if (hdf5) {
     master_set(lines, "ANGLES_FROM_FILE", scan.theta.empty() ? "NO" : "YES",
                scan.theta.empty() ? "the file has no /exchange/theta"
                                   : "the angles of /exchange/theta (the two below agree)");
