@@ -1,6 +1,7 @@
-// The header of an image file. The one routine of rav_master that knows the image formats: the
-// keyword-header format, and TIFF (by the file's extension, as the worker chooses its reader);
-// another format is one more branch here, filling the same MasterImageHeader.
+// The header of an image file: the keyword-header format, and TIFF (by the file's extension, as
+// the worker chooses its reader); another format of single images is one more branch here,
+// filling the same MasterImageHeader. An HDF5 file, which holds a whole scan, is read by
+// master_find_hdf5_scan.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
