@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "master_support.h"
 
@@ -34,6 +35,22 @@ TEST_F(MasterRuns, SplitIntoThreeAndJoinedGivesTheVolumeOfOneRun) {
   EXPECT_EQ(test_support::read_text(dir / "volume.raw"), test_support::read_text(root_ / "one.raw"));
   EXPECT_EQ(test_support::read_text(dir / "volume.raw.info"),
             test_support::read_text(root_ / "one.raw.info"));
+}
+
+// The parts of a run that writes a TIFF volume are raw; the join writes the run's TIFF file.
+TEST_F(MasterRuns, SplitTiffRunJoinsIntoTheVolumeOfOneRun) {
+  const fs::path dir = root_ / "scan";
+  phantom(dir, {"--projections", "60", "--slices", "5"});
+  const fs::path par = dir / "phantom.par";
+  std::ofstream(par, std::ios::app) << "OUTPUT_FORMAT = TIFF\n";
+  ASSERT_EQ(test_support::run(test_support::kVuzav, {par.string()}, {.dir = dir}).exit_code, 0);
+  fs::rename(dir / "recon.raw", root_ / "one.tif");
+  ASSERT_EQ(master({"--split", "2", par.string()}).exit_code, 0);
+  const RunResult joined = test_support::run("/bin/sh", {(dir / "phantom_run.sh").string()});
+  ASSERT_EQ(joined.exit_code, 0) << joined.out;
+  EXPECT_TRUE(test_support::read_text(dir / "recon.raw") ==
+              test_support::read_text(root_ / "one.tif"))
+      << "the joined TIFF file differs from the one run's";
 }
 
 TEST_F(MasterRuns, JoinRefusesMissingParts) {

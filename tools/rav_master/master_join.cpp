@@ -2,13 +2,17 @@
 // info file, as one run of FILE.par writes them.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "master.h"
 #include "rav_drivers.h"
+#include "rav_input_output.h"
+#include "rav_safe_output.h"
 #include "ut.h"
 
 namespace fs = std::filesystem;
@@ -17,6 +21,13 @@ namespace {
 bool fail(const std::string& line) {
   std::int32_t status = ST_OK;
   UT_WRITE("ERROR: " + line, status);
+  return false;
+}
+
+// Prints FAILURE, the "ERROR: " line(s) of a routine of the run; false.
+bool report(const std::string& failure) {
+  std::int32_t status = ST_OK;
+  UT_WRITE(failure, status);
   return false;
 }
 
@@ -53,37 +64,62 @@ bool read_part(const std::string& part_file, Part& part) {
   return true;
 }
 
-// Appends the bytes of NAME to OUT.
-bool append(const std::string& name, std::FILE* out) {
-  std::FILE* in = std::fopen(name.c_str(), "rb");
-  if (in == nullptr) return fail("Cannot read " + name + ": " + std::strerror(errno));
-  std::vector<char> buffer(1 << 20);
-  bool ok = true;
-  for (std::size_t n; ok && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;) {
-    ok = std::fwrite(buffer.data(), 1, n, out) == n;
+// Adds the slices of PART to OUT from record RECORD on.
+bool add_part(const Part& part, SliceFile& out, std::int32_t& record) {
+  std::FILE* in = std::fopen(part.volume.c_str(), "rb");
+  if (in == nullptr) return fail("Cannot read " + part.volume + ": " + std::strerror(errno));
+  std::vector<float> slice(static_cast<std::size_t>(part.NUM_X) * part.NUM_Y);
+  std::string failure;
+  for (std::int32_t z = 0; z < part.NUM_Z && failure.empty(); ++z) {
+    if (std::fread(slice.data(), sizeof(float), slice.size(), in) != slice.size()) {
+      failure = "ERROR: Cannot read " + part.volume + ": " +
+                (std::ferror(in) != 0 ? std::strerror(errno) : "it is shorter than its slices");
+    } else {
+      failure = out.write(record++, slice);
+    }
   }
-  ok = ok && std::ferror(in) == 0;
   std::fclose(in);
-  return ok || fail("Cannot copy " + name + ": " + std::strerror(errno));
+  return failure.empty() || report(failure);
 }
 
-// Writes the parts into OUTPUT under a temporary name, with its info file, then renames both.
-bool write_volume(const std::vector<Part>& parts, const std::string& output, std::int32_t NUM_Z) {
-  const std::string temporary = output + ".tmp-" + std::to_string(::getpid());
-  std::FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (out == nullptr) return fail("Cannot create " + temporary + ": " + std::strerror(errno));
-  bool ok = true;
-  for (const Part& part : parts) ok = ok && append(part.volume, out);
-  ok = ok && std::fflush(out) == 0 && ::fsync(::fileno(out)) == 0;
-  ok = std::fclose(out) == 0 && ok;
+// Writes the parts as the volume of the run P (NUM_Z slices, in its OUTPUT_FORMAT) through the
+// run's safe output: under a temporary name, with its info file (and MetaImage header), renamed
+// into place once whole. An earlier volume is left as it was when anything fails.
+bool write_volume(const ParameterSet& p, const std::vector<Part>& parts, std::int32_t NUM_Z) {
+  const std::int32_t NUM_X = parts[0].NUM_X, NUM_Y = parts[0].NUM_Y;
+  const std::int32_t projections = (p.NUM_LAST_IMAGE - p.NUM_FIRST_IMAGE) /
+                                       std::max(std::abs(p.FILE_INTERVAL), 1) + 1;
+  SafeOutput out;
+  const std::optional<RavVolumeGeometry> header = rav_choose_output_format(
+      out.slices(), p,
+      rav_volume_geometry(p, p.RECONSTRUCT_FROM_SINOGRAMS, NUM_X, NUM_Y, NUM_Z, projections));
+  int error_number = 0;
+  long holder = 0;
+  const std::string& name = p.OUTPUT_FILE;
+  switch (out.create(name, std::int64_t{NUM_X} * NUM_Y * 4, error_number, holder)) {
+    case SafeOutput::Opened::LOCKED:
+      return fail("Another run is writing " + name +
+                  (holder > 0 ? " (process " + std::to_string(holder) + ")" : ""));
+    case SafeOutput::Opened::NO:
+      return fail("Cannot create " + name + ": " + std::strerror(error_number));
+    case SafeOutput::Opened::YES: break;
+  }
+  std::int32_t record = 1;
+  for (const Part& part : parts) {
+    if (!add_part(part, out.slices(), record)) return false;
+  }
+  std::string failure = out.close();
+  if (failure.empty()) failure = out.check_unchanged();
+  if (!failure.empty()) return report(failure);
   std::int32_t status = ST_OK;
-  ok = ok && rav_write_info(temporary + ".info", parts[0].NUM_X, parts[0].NUM_Y, NUM_Z, status);
-  ok = ok && std::rename((temporary + ".info").c_str(), (output + ".info").c_str()) == 0 &&
-       std::rename(temporary.c_str(), output.c_str()) == 0;
-  if (ok) return true;
-  std::remove(temporary.c_str());
-  std::remove((temporary + ".info").c_str());
-  return fail("Cannot write " + output + ": " + std::strerror(errno));
+  const std::string info = out.temporary().empty() ? name + ".info" : out.temporary_info();
+  if (!rav_write_info(info, NUM_X, NUM_Y, NUM_Z, status)) {
+    return fail("Cannot write " + name + ".info: " + std::strerror(ut_open_error()));
+  }
+  if (out.temporary().empty()) return true;  // a device, written in place
+  if (header) rav_describe_volume(out.temporary_header(), out.name(), *header, NUM_Z, status);
+  failure = out.commit();
+  return failure.empty() || report(failure);
 }
 }  // namespace
 
@@ -116,7 +152,7 @@ int master_join(const std::string& parameter_file) {
          std::to_string(slices));
     return 1;
   }
-  if (!write_volume(parts, p.OUTPUT_FILE, NUM_Z)) return 1;
+  if (!write_volume(p, parts, NUM_Z)) return 1;
   UT_WRITE("INFO: " + std::to_string(parts.size()) + " parts joined into " + p.OUTPUT_FILE + " (" +
                std::to_string(NUM_Z) + " slices); the parts are kept",
            status);

@@ -9,6 +9,7 @@
 
 #include "master.h"
 #include "rav_drivers.h"
+#include "rav_volume_writer.h"
 #include "ut.h"
 
 namespace fs = std::filesystem;
@@ -142,6 +143,7 @@ int master_split(const std::string& parameter_file, std::int32_t parts) {
   const std::int32_t first = p.ROTATION_VERTICAL ? p.START_VOXEL_3 : p.START_VOXEL_1;
   const std::int32_t slices = (p.ROTATION_VERTICAL ? p.END_VOXEL_3 : p.END_VOXEL_1) - first + 1;
   std::int32_t start = first;
+  RavVolumeFormat format = RavVolumeFormat::RAW;
   for (std::int32_t k = 1; k <= parts; ++k) {
     // Nearly equal parts, the larger ones first.
     const std::int32_t count = slices / parts + (k <= slices % parts ? 1 : 0);
@@ -152,6 +154,11 @@ int master_split(const std::string& parameter_file, std::int32_t parts) {
                     "last slice of " + which);
     replace_keyword(part, "OUTPUT_FILE", master_part_output(p.OUTPUT_FILE, k),
                     which + ", joined by rav_master --join");
+    // The parts are raw slices; the join writes the volume in the run's own format.
+    if (rav_volume_format_named(p.OUTPUT_FORMAT, format) && format != RavVolumeFormat::RAW) {
+      replace_keyword(part, "OUTPUT_FORMAT", "RAW", "parts are raw; --join writes " +
+                                                        p.OUTPUT_FORMAT);
+    }
     if (!axis.empty()) {
       replace_keyword(part, "ROTATION_AXIS_POSITION", axis, "found once for every part");
     }
