@@ -37,6 +37,18 @@ bool rav_check_outputs(const ParameterSet& parameters, bool from_sinograms, std:
 bool rav_run_usable(const ParameterSet& parameters, bool from_sinograms, std::string_view routine,
                     std::int32_t& status);
 
+// Creates the output of a run (the lock of OUTPUT_FILE and the temporary file beside it, for
+// records of RECORD_BYTES), or ends the run with the drivers' message (RavFatalError). An
+// earlier volume and its info file stay as they are until the new volume is complete.
+void rav_create_output(SafeOutput& out, const std::string& OUTPUT_FILE, std::int64_t record_bytes,
+                       std::int32_t& status);
+// Completes the volume of NUM_Z slices written into OUT: its info file (and the MetaImage
+// header HEADER of a raw volume), then the renaming into place; a volume written in place (a
+// device) gets its info file only. Nothing is put in place after a failed write (STATUS bad);
+// a folder or file replaced during the run, or a failed rename, ends the run (RavFatalError).
+void rav_complete_volume(SafeOutput& out, const std::string& OUTPUT_FILE, std::int32_t NUM_X,
+                         std::int32_t NUM_Y, std::int64_t NUM_Z,
+                         const std::optional<RavVolumeGeometry>& header, std::int32_t& status);
 // The output slice file of a run for slices of NUM_X x NUM_Y, written under a temporary name
 // beside OUTPUT_FILE: rank 0 takes the lock of OUTPUT_FILE and creates the file, and only then
 // do the other ranks with slices open it to write their records into it. Returns false when

@@ -41,11 +41,15 @@ std::string output_name(const std::string& OUTPUT_FILE) {
   return OUTPUT_FILE.substr(0, static_cast<std::size_t>(SLEN(OUTPUT_FILE)));
 }
 
-// Creates the run's output (the lock and the temporary file), or ends the run with the drivers'
-// message. An earlier volume and its info file stay as they are until the new volume is
-// complete.
-void create_or_end(SafeOutput& out, const std::string& OUTPUT_FILE, std::int64_t record_bytes,
-                   std::int32_t& status) {
+void print_minutes(const char* label, double seconds, int width) {
+  std::printf("%s%s minutes\n", label,
+              ut_fmt_real(static_cast<float>(seconds) * 0.016666668F, width, 2).c_str());
+}
+
+}  // namespace
+
+void rav_create_output(SafeOutput& out, const std::string& OUTPUT_FILE,
+                       std::int64_t record_bytes, std::int32_t& status) {
   if (status != ST_OK) return;
   std::int32_t bytes_per_unit = 1;
   UT_RECL(bytes_per_unit, status);
@@ -67,13 +71,6 @@ void create_or_end(SafeOutput& out, const std::string& OUTPUT_FILE, std::int64_t
   }
 }
 
-void print_minutes(const char* label, double seconds, int width) {
-  std::printf("%s%s minutes\n", label,
-              ut_fmt_real(static_cast<float>(seconds) * 0.016666668F, width, 2).c_str());
-}
-
-}  // namespace
-
 bool rav_open_output(SafeOutput& out, const std::string& OUTPUT_FILE, std::int32_t NUM_X,
                      std::int32_t NUM_Y, bool has_slices, std::int32_t& status) {
   // Records are NUM_X x NUM_Y floats; the record-length unit only matters to record-oriented
@@ -81,7 +78,7 @@ bool rav_open_output(SafeOutput& out, const std::string& OUTPUT_FILE, std::int32
   const std::int64_t record_bytes = std::int64_t{NUM_X} * NUM_Y * 4;
   // Rank 0 (which always has slices) creates the file before any other rank writes a record;
   // the vote keeps the others waiting until then, and then they learn its name.
-  if (rav_mpi_is_root()) create_or_end(out, OUTPUT_FILE, record_bytes, status);
+  if (rav_mpi_is_root()) rav_create_output(out, OUTPUT_FILE, record_bytes, status);
   const bool go = rav_mpi_vote(status == ST_OK);
   if (!go) return false;
   std::string temporary = out.temporary();
@@ -101,13 +98,9 @@ void rav_close_output(SafeOutput& out) {
   if (!failure.empty()) throw RavFatalError(failure);
 }
 
-namespace {
-
-// The info file and the renaming of the volume into place, on rank 0 after every rank has
-// written its slices.
-void complete_volume(SafeOutput& out, const std::string& OUTPUT_FILE, std::int32_t NUM_X,
-                     std::int32_t NUM_Y, std::int64_t NUM_Z,
-                     const std::optional<RavVolumeGeometry>& header, std::int32_t& status) {
+void rav_complete_volume(SafeOutput& out, const std::string& OUTPUT_FILE, std::int32_t NUM_X,
+                         std::int32_t NUM_Y, std::int64_t NUM_Z,
+                         const std::optional<RavVolumeGeometry>& header, std::int32_t& status) {
   const auto z = static_cast<std::int32_t>(NUM_Z);
   if (out.temporary().empty()) {
     // Written in place (a device): the info file as it goes.
@@ -128,8 +121,6 @@ void complete_volume(SafeOutput& out, const std::string& OUTPUT_FILE, std::int32
   const std::string failure = out.commit();
   if (!failure.empty()) throw RavFatalError(failure);
 }
-
-}  // namespace
 
 void rav_finish_run(const RunReport& report, SafeOutput* out, const std::string& OUTPUT_FILE,
                     std::int32_t NUM_X, std::int32_t NUM_Y, std::int32_t& status) {
@@ -156,8 +147,10 @@ void rav_finish_run(const RunReport& report, SafeOutput* out, const std::string&
     throw RavFatalError("ERROR: None of the " + std::to_string(static_cast<std::int64_t>(sums[5])) +
                         " slices had an input that could be read: no volume is written");
   }
-  if (out != nullptr) complete_volume(*out, OUTPUT_FILE, NUM_X, NUM_Y,
-                                      static_cast<std::int64_t>(sums[5]), report.header, status);
+  if (out != nullptr) {
+    rav_complete_volume(*out, OUTPUT_FILE, NUM_X, NUM_Y, static_cast<std::int64_t>(sums[5]),
+                        report.header, status);
+  }
   if (status != ST_OK) return;
   std::printf(" \nTiming Information\n");
   print_minutes("Total CPU time = ", sums[0], 10);

@@ -83,7 +83,7 @@ bool add_part(const Part& part, SliceFile& out, std::int32_t& record) {
 }
 
 // Writes the parts as the volume of the run P (NUM_Z slices, in its OUTPUT_FORMAT) through the
-// run's safe output: under a temporary name, with its info file (and MetaImage header), renamed
+// run's own output: under a temporary name, with its info file (and MetaImage header), renamed
 // into place once whole. An earlier volume is left as it was when anything fails.
 bool write_volume(const ParameterSet& p, const std::vector<Part>& parts, std::int32_t NUM_Z) {
   const std::int32_t NUM_X = parts[0].NUM_X, NUM_Y = parts[0].NUM_Y;
@@ -93,33 +93,19 @@ bool write_volume(const ParameterSet& p, const std::vector<Part>& parts, std::in
   const std::optional<RavVolumeGeometry> header = rav_choose_output_format(
       out.slices(), p,
       rav_volume_geometry(p, p.RECONSTRUCT_FROM_SINOGRAMS, NUM_X, NUM_Y, NUM_Z, projections));
-  int error_number = 0;
-  long holder = 0;
-  const std::string& name = p.OUTPUT_FILE;
-  switch (out.create(name, std::int64_t{NUM_X} * NUM_Y * 4, error_number, holder)) {
-    case SafeOutput::Opened::LOCKED:
-      return fail("Another run is writing " + name +
-                  (holder > 0 ? " (process " + std::to_string(holder) + ")" : ""));
-    case SafeOutput::Opened::NO:
-      return fail("Cannot create " + name + ": " + std::strerror(error_number));
-    case SafeOutput::Opened::YES: break;
-  }
-  std::int32_t record = 1;
-  for (const Part& part : parts) {
-    if (!add_part(part, out.slices(), record)) return false;
-  }
-  std::string failure = out.close();
-  if (failure.empty()) failure = out.check_unchanged();
-  if (!failure.empty()) return report(failure);
   std::int32_t status = ST_OK;
-  const std::string info = out.temporary().empty() ? name + ".info" : out.temporary_info();
-  if (!rav_write_info(info, NUM_X, NUM_Y, NUM_Z, status)) {
-    return fail("Cannot write " + name + ".info: " + std::strerror(ut_open_error()));
+  try {
+    rav_create_output(out, p.OUTPUT_FILE, std::int64_t{NUM_X} * NUM_Y * 4, status);
+    std::int32_t record = 1;
+    for (const Part& part : parts) {
+      if (!add_part(part, out.slices(), record)) return false;
+    }
+    rav_close_output(out);
+    rav_complete_volume(out, p.OUTPUT_FILE, NUM_X, NUM_Y, NUM_Z, header, status);
+  } catch (const RavFatalError& error) {
+    return report(error.what());
   }
-  if (out.temporary().empty()) return true;  // a device, written in place
-  if (header) rav_describe_volume(out.temporary_header(), out.name(), *header, NUM_Z, status);
-  failure = out.commit();
-  return failure.empty() || report(failure);
+  return status == ST_OK;
 }
 }  // namespace
 
