@@ -162,9 +162,9 @@ std::string base_of(const std::string& path) {
   return std::filesystem::path(path).filename().string();
 }
 
-// NAME with a symbolic link followed to the file it names (NAME itself when the link leads
-// nowhere).
-std::string followed(const std::string& name) {
+}  // namespace
+
+std::string rav_followed_link(const std::string& name) {
   struct stat info {};
   if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return name;
   std::error_code error;
@@ -172,7 +172,9 @@ std::string followed(const std::string& name) {
   return error ? name : target.string();
 }
 
-}  // namespace
+std::string rav_temporary_name(const std::string& name) {
+  return name + ".tmp-" + std::to_string(::getpid());
+}
 
 void rav_remove_files_on_signals() {
   struct sigaction action {};
@@ -228,7 +230,7 @@ SafeOutput::Opened SafeOutput::create(const std::string& name, std::int64_t reco
     error_number = ENOENT;
     return Opened::NO;
   }
-  name_ = followed(name);
+  name_ = rav_followed_link(name);
   struct stat info {};
   const bool exists = ::stat(name_.c_str(), &info) == 0;
   if (slices_.writes_folder()) {
@@ -255,7 +257,7 @@ SafeOutput::Opened SafeOutput::create(const std::string& name, std::int64_t reco
   lock_ = take_lock(folder_fd_, lock, error_number, holder, locked);
   if (lock_ < 0) return locked ? Opened::LOCKED : Opened::NO;
   remember(LOCK, folder_fd_, lock);
-  temporary_ = name_ + ".tmp-" + std::to_string(::getpid());
+  temporary_ = rav_temporary_name(name_);
   remember_files();
   FileId written;
   if (!slices_.open(temporary_, record_bytes, error_number, SliceFile::Mode::NEW) ||

@@ -12,6 +12,12 @@
 
 #include "rav_slice_file.h"
 
+// NAME with a symbolic link followed to the file it names (NAME itself when it is no link, or
+// one that leads nowhere): the file an output replaces.
+std::string rav_followed_link(const std::string& name);
+// The name under which this process writes the output NAME before renaming it into place.
+std::string rav_temporary_name(const std::string& name);
+
 class SafeOutput {
  public:
   SafeOutput() = default;

@@ -1,12 +1,9 @@
 // Sinogram assembly of a pass: the pass's rows (or columns) of every projection, corrected for
 // background and flat field, minus the logarithm, scaled, one row of each slice's sinogram.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "dax.h"
@@ -14,6 +11,7 @@
 #include "rav_drivers.h"
 #include "rav_input_output.h"
 #include "rav_progress.h"
+#include "rav_safe_output.h"
 #include "ut.h"
 #include "vu.h"
 
@@ -216,13 +214,8 @@ void display_first_sinogram(const SinogramPass& pass, std::span<float> SINOGRAMS
 // file of that name as it was. False when it failed (the temporary file is then gone).
 bool write_sinogram(const std::string& name, const SinogramPass& pass, std::span<float> sinogram,
                     std::int32_t& status) {
-  std::error_code error;
-  std::string target = name;
-  if (std::filesystem::is_symlink(name, error)) {
-    const std::filesystem::path linked = std::filesystem::weakly_canonical(name, error);
-    if (!error) target = linked.string();
-  }
-  const std::string temporary = target + ".tmp-" + std::to_string(::getpid());
+  const std::string target = rav_followed_link(name);
+  const std::string temporary = rav_temporary_name(target);
   std::int32_t retstat = 0;
   DAX_OUT_ZELFA(temporary, pass.NUM_BINS, pass.NUM_PROJECTIONS, 1, 1, pass.NUM_BINS,
                 pass.NUM_PROJECTIONS, sinogram, retstat, status);

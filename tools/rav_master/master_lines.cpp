@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "master.h"
+#include "rav_safe_output.h"
 #include "ut.h"
 
 void master_set(MasterLines& lines, const std::string& keyword, const std::string& value,
@@ -58,7 +59,7 @@ std::string master_text(const MasterLines& lines) {
 
 bool master_write_file(const std::string& file_name, const std::string& text, bool keep_earlier) {
   std::int32_t status = ST_OK;
-  const std::string temporary = file_name + ".tmp-" + std::to_string(::getpid());
+  const std::string temporary = rav_temporary_name(file_name);
   std::FILE* file = std::fopen(temporary.c_str(), "w");
   bool ok = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
   if (file != nullptr) ok = (std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0) && ok;
